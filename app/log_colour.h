@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/window_ops.h"
+
+// Text colour of one event log line.
+enum class LogColour { Green, Red, Purple };
+
+constexpr Rgb RgbOf(LogColour colour) {
+  switch (colour) {
+    case LogColour::Red:
+      return {255, 0, 0};
+    case LogColour::Purple:
+      return {128, 0, 128};
+    case LogColour::Green:
+      break;
+  }
+  return {0, 128, 0};
+}
