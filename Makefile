@@ -3,6 +3,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+PKG_BUILD  ?= build-package
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_GEN  := -G Ninja
@@ -50,5 +52,23 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# Installs under PREFIX (staged under DESTDIR when given). On the live system the udev
+# rule is then applied at once to a programmer that is already plugged in.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+	@if [ -z "$(DESTDIR)" ]; then sh packaging/debian/postinst configure; fi
+
+# The Debian package, built with Debian's hardening flags and checked by lintian.
+package: deps
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
+	cmake -S . -B $(PKG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=None \
+	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target flashwrendel
+	rm -f $(PKG_BUILD)/flashwrendel_*.deb
+	cd $(PKG_BUILD) && cpack -G DEB
+	lintian --fail-on error $(PKG_BUILD)/flashwrendel_*.deb
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)

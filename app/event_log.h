@@ -37,7 +37,8 @@ class EventLog {
 
  private:
   void Notify(int row) const {
-    if (observer_) observer_(row);
+    if (observer_)
+      observer_(row);
   }
 
   std::array<Entry, kRows> rows_{};

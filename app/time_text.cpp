@@ -23,7 +23,8 @@ std::string LocaleTimeSeparator() {
   probe.tm_sec = 15;
   const std::string text = FormatTm("%X", probe);
   const size_t first = text.find("14");
-  if (first == std::string::npos || first == 0) return ":";
+  if (first == std::string::npos || first == 0)
+    return ":";
   size_t begin = first;
   while (begin > 0 && !std::isdigit(static_cast<unsigned char>(text[begin - 1]))) --begin;
   const std::string sep = text.substr(begin, first - begin);
@@ -51,8 +52,9 @@ double LocalTimeOfDay() {
 
 double ElapsedValue(double start, double end) {
   double duration = end - start;
-  if (duration < 0) duration += 1.0;  // ran past midnight
-  return -duration;                   // -0.0 for an instant job: still a duration
+  if (duration < 0)
+    duration += 1.0;  // ran past midnight
+  return -duration;   // -0.0 for an instant job: still a duration
 }
 
 std::string TimeText(double value) {
@@ -65,7 +67,8 @@ std::string TimeText(double value) {
   tm.tm_hour = static_cast<int>(total / 3600);
   tm.tm_min = static_cast<int>(total / 60 % 60);
   tm.tm_sec = static_cast<int>(total % 60);
-  if (!std::signbit(value)) return FormatTm("%X", tm);
+  if (!std::signbit(value))
+    return FormatTm("%X", tm);
   const std::string sep = LocaleTimeSeparator();
   return std::to_string(tm.tm_hour) + sep + TwoDigits(tm.tm_min) + sep + TwoDigits(tm.tm_sec);
 }

@@ -9,6 +9,9 @@
 
 struct AgiCrcState {
   std::array<uint32_t, 256> table;  // table[i]: the CRC step of byte i
+  // wide[k][i]: the step of byte i followed by k + 1 zero bytes; with table they let
+  // the update take eight bytes per step.
+  std::array<std::array<uint32_t, 256>, 7> wide;
   uint32_t reg;
 };
 

@@ -10,7 +10,7 @@ inline constexpr int kBlockSize = 0x8000;  // bytes per ReadBlock and WriteBlock
 
 struct FlashSession {
   ProgrammerLink handle;
-  ModuleRecord module;  // fresh for every identification
-  ChipRecord chip;      // kept between identifications
+  ModuleRecord module;     // fresh for every identification
+  ChipRecord chip;         // kept between identifications
   int32_t blockCount = 0;  // 512, 1024 or 2048
 };

@@ -11,6 +11,7 @@ packages=(
   coreutils
   umockdev libumockdev-dev libglib2.0-dev
   desktop-file-utils
+  dpkg-dev lintian libxml2-utils
 )
 if [ -n "${FW_EXTRA_PACKAGES:-}" ]; then
   read -r -a extra <<<"$FW_EXTRA_PACKAGES"

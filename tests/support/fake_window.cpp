@@ -14,16 +14,17 @@ bool IsEditBox(Control c) {
 FakeWindow::FakeWindow() {
   // The window as created, before its first show.
   for (Control c :
-       {Control::btnStart, Control::btnCancel, Control::btnExit, Control::CheckBox1,
-        Control::CheckBox2, Control::CheckBox3, Control::Button1, Control::Button2,
-        Control::RadioButton1, Control::RadioButton2, Control::isSharp, Control::ProgressBar1,
-        Control::MD5_result, Control::SHA1_result, Control::CRC_result, Control::MD5_check,
-        Control::SHA1_check, Control::CRC_check, Control::Label1, Control::Label2,
-        Control::Label33, Control::lblMD5, Control::lblSHA1, Control::lblAGI}) {
+       {Control::btnStart,     Control::btnCancel,    Control::btnExit,    Control::CheckBox1,
+        Control::CheckBox2,    Control::CheckBox3,    Control::Button1,    Control::Button2,
+        Control::RadioButton1, Control::RadioButton2, Control::isSharp,    Control::ProgressBar1,
+        Control::MD5_result,   Control::SHA1_result,  Control::CRC_result, Control::MD5_check,
+        Control::SHA1_check,   Control::CRC_check,    Control::Label1,     Control::Label2,
+        Control::Label33,      Control::lblMD5,       Control::lblSHA1,    Control::lblAGI}) {
     enabled_[c] = true;
     visible_[c] = true;
     checked_[c] = false;
-    if (IsEditBox(c)) background[c] = SystemColour::ScrollBar;
+    if (IsEditBox(c))
+      background[c] = SystemColour::ScrollBar;
   }
   visible_[Control::btnCancel] = false;
   visible_[Control::isSharp] = false;
@@ -47,7 +48,8 @@ void FakeWindow::ShowMessage(const std::string& text, const std::string& caption
 
 bool FakeWindow::AskOkCancel(const std::string& text, const std::string& caption) {
   messages.push_back({text, caption, true});
-  if (answers.empty()) return true;
+  if (answers.empty())
+    return true;
   const bool ok = answers.front();
   answers.pop_front();
   return ok;
@@ -56,10 +58,12 @@ bool FakeWindow::AskOkCancel(const std::string& text, const std::string& caption
 std::optional<std::string> FakeWindow::RunFileDialog(FileDialog dialog) {
   dialogsRun.push_back(dialog);
   auto& queue = dialogAnswers[dialog];
-  if (queue.empty()) return std::nullopt;
+  if (queue.empty())
+    return std::nullopt;
   std::optional<std::string> answer = queue.front();
   queue.pop_front();
-  if (answer) dialogFile_[dialog] = *answer;
+  if (answer)
+    dialogFile_[dialog] = *answer;
   return answer;
 }
 
@@ -80,25 +84,33 @@ void FakeWindow::SetText(Control control, const std::string& text) {
   text_[control] = held;
 }
 
-bool FakeWindow::IsChecked(Control control) const { return checked_.at(control); }
+bool FakeWindow::IsChecked(Control control) const {
+  return checked_.at(control);
+}
 
 void FakeWindow::SetChecked(Control control, bool checked) {
-  if (checked_[control] == checked) return;
+  if (checked_[control] == checked)
+    return;
   checked_[control] = checked;
   // Radio buttons are exclusive: checking one unchecks the other first.
   Control other = control;
-  if (control == Control::RadioButton1) other = Control::RadioButton2;
-  if (control == Control::RadioButton2) other = Control::RadioButton1;
+  if (control == Control::RadioButton1)
+    other = Control::RadioButton2;
+  if (control == Control::RadioButton2)
+    other = Control::RadioButton1;
   if (checked && other != control && checked_[other]) {
     checked_[other] = false;
-    if (onClick) onClick(other);
+    if (onClick)
+      onClick(other);
   }
-  if (onClick) onClick(control);
+  if (onClick)
+    onClick(control);
 }
 
 void FakeWindow::ProcessEvents() {
   ++processEventsCalls;
-  if (onProcessEvents) onProcessEvents();
+  if (onProcessEvents)
+    onProcessEvents();
 }
 
 void FakeWindow::Click(Control control) {

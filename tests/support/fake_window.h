@@ -23,10 +23,10 @@ class FakeWindow : public WindowOps {
   FakeWindow();
 
   // Scripting.
-  std::deque<bool> answers;    // for AskOkCancel, front first; empty: OK
+  std::deque<bool> answers;  // for AskOkCancel, front first; empty: OK
   std::map<FileDialog, std::deque<std::optional<std::string>>> dialogAnswers;  // empty: Cancel
-  std::function<void(Control)> onClick;     // runs a control's click handler
-  std::function<void()> onProcessEvents;    // what happens while events are processed
+  std::function<void(Control)> onClick;   // runs a control's click handler
+  std::function<void()> onProcessEvents;  // what happens while events are processed
 
   // Record.
   std::vector<Message> messages;

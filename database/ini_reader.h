@@ -1,0 +1,54 @@
+// A small reader for the INI (profile) file of the database, written for this tool.
+//
+// How it reads a file:
+// - A UTF-8 byte order mark at the very start is ignored. Lines end with LF; a CR right
+//   before the LF (CRLF files) is dropped, so such lines read exactly as LF lines.
+// - Blank lines, and lines whose first non-blank character is ";" or "#", are skipped.
+// - A line whose first non-blank character is "[" and that holds a "]" starts a section
+//   named by the text between them, blanks trimmed. A "[" line without "]" is skipped.
+//   Section names are matched without regard to (ASCII) case. A section that appears
+//   again continues the same section: its entries follow the earlier ones.
+// - Any other line holding "=" is an entry: the key is the text before the first "=",
+//   the value the text after it. Blanks (space, tab) around the key and at both ends of
+//   the value are trimmed; blanks inside the value (e.g. after a comma) are kept.
+//   Quotation marks are ordinary characters. Keys are kept and matched as written.
+// - Lines without "=" and entries before the first section are skipped.
+// - Repeated keys are all listed in file order; Value() gives the first.
+// - There is no limit on the length of a line.
+// A file that cannot be opened reads as a file without sections; a missing section has
+// no entries. Neither is an error.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct IniEntry {
+  std::string key;
+  std::string value;
+  friend bool operator==(const IniEntry&, const IniEntry&) = default;
+};
+
+class IniFile {
+ public:
+  // Reads the file at `path`; a missing or unreadable file gives an empty IniFile.
+  static IniFile Read(const std::string& path);
+  // Reads the text of a whole file already in memory.
+  static IniFile Parse(std::string_view text);
+
+  // All entries of a section in file order; empty when the section is absent.
+  std::span<const IniEntry> Entries(std::string_view section) const;
+  // The value of the first entry `key` in `section`, or `fallback` when there is none.
+  std::string Value(std::string_view section, std::string_view key,
+                    std::string_view fallback) const;
+
+ private:
+  struct Section {
+    std::string name;
+    std::vector<IniEntry> entries;
+  };
+  const Section* FindSection(std::string_view name) const;
+
+  std::vector<Section> sections_;
+};

@@ -1,0 +1,74 @@
+// The hidden bench test behind Test!: reads the chip's lock register through raw bus
+// cycles, programs a 16-word pattern and counts how long status bit 6 keeps toggling.
+#include <array>
+#include <cstdio>
+
+#include "app/app_context.h"
+#include "app/stamped.h"
+#include "flash/identify.h"
+#include "flash/job_file.h"
+#include "flash/jobs.h"
+#include "programmer/commands.h"
+
+namespace {
+
+constexpr int kMaxCycles = 1000;
+constexpr uint8_t kToggleBit = 0x40;
+
+// Bytes a read did not deliver show as 0.
+std::array<uint8_t, 4> ReadFour(const ProgrammerLink& link) {
+  std::array<uint8_t, 4> buffer{};
+  BusRead(link, buffer.data(), 4);
+  return buffer;
+}
+
+std::string FourBytes(const std::array<uint8_t, 4>& b) {
+  return Hex(b[0]) + " " + Hex(b[1]) + " " + Hex(b[2]) + " " + Hex(b[3]);
+}
+
+}  // namespace
+
+void StatusTest(AppContext& ctx) {
+  JobFile status = OpenJobFile(ctx.statusPath, "wb");
+  if (!status) {
+    ctx.log.AppendLine(Stamped(ctx, "[%s] Can't create status file: %s", ctx.statusPath),
+                       LogColour::Red);
+    return;
+  }
+  if (ConnectAndIdentify(ctx) != 1)
+    return;
+  const ProgrammerLink& link = ctx.session.handle;
+
+  FlashReset(link);
+  BusWrite(link, 0x555, 0xAA);
+  BusWrite(link, 0x2AA, 0x55);
+  BusWrite(link, 0x555, 0x40);
+  SetAddress(link, 0, 0, 0, 0);
+  const auto lock = ReadFour(link);
+  ctx.log.AppendLine("Lock register: " + FourBytes(lock), LogColour::Purple);
+
+  FlashReset(link);
+  BusWrite(link, 0x555, 0xAA);
+  BusWrite(link, 0x2AA, 0x55);
+  BusWrite(link, 0x000, 0x25);
+  BusWrite(link, 0x000, 0x0F);
+  for (uint16_t i = 0; i < 16; ++i) BusWrite(link, i, static_cast<uint16_t>(0x80 + i));
+  BusWrite(link, 0x01F, 0x29);
+  SetAddress(link, 0, 0, 0, 0x1F);
+
+  int cycles = 0;
+  std::array<uint8_t, 4> last{};
+  uint8_t first = 0;
+  uint8_t second = 0;
+  do {
+    first = ReadFour(link)[1];
+    last = ReadFour(link);
+    second = last[1];
+    std::fprintf(status.get(), "Cycle %d ==> %x : %x\n", cycles, first, second);
+    ++cycles;
+  } while (((first ^ second) & kToggleBit) != 0 && cycles < kMaxCycles);
+
+  ctx.log.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
+                     LogColour::Purple);
+  CloseProgrammer(ctx.session.handle);
+}

@@ -1,0 +1,115 @@
+// The erase job: the programmer erases each bank by itself; the host starts it, polls
+// the banks' states until both are done, shows a spinner and honours Cancel.
+#include <array>
+
+#include "app/app_context.h"
+#include "app/stamped.h"
+#include "flash/jobs.h"
+#include "programmer/commands.h"
+
+namespace {
+
+constexpr int kPassesPerSpinnerStep = 30;
+// | / – \ (the third is an en dash).
+const std::array<const char*, 4> kSpinner = {"|", "/", "\xE2\x80\x93", "\\"};
+
+enum class PollOutcome { Polled, DeviceFailed, Broken };
+
+uint8_t Status(AppContext& ctx, const std::string& line, LogColour colour = LogColour::Red) {
+  ctx.log.ReplaceLastLine(line, colour);
+  return colour == LogColour::Red ? kCommandFailed : kCommandOk;
+}
+
+// One bank's step of a polling pass. `brokenCheckAnswer` is the EraseCheck answer that
+// means the bank cannot be erased: 3 for bank 1, 0xFF for bank 0.
+PollOutcome PollBank(const ProgrammerLink& link, uint8_t bank, uint8_t& state,
+                     uint8_t brokenCheckAnswer) {
+  uint8_t answer = 0;
+  if (state == 1) {
+    if (ErasePoll(link, bank, answer) != kCommandOk)
+      return PollOutcome::DeviceFailed;
+    state = answer;
+  } else if (state == 3) {
+    if (EraseCheck(link, bank, answer) != kCommandOk)
+      return PollOutcome::DeviceFailed;
+    if (answer == brokenCheckAnswer)
+      return PollOutcome::Broken;
+    state = answer;
+  }
+  return PollOutcome::Polled;
+}
+
+// States the host polls (1, 3) or that mean done (0). Any other is never polled again,
+// so waiting on it could only end with Cancel.
+bool KnownState(uint8_t state) {
+  return state == 0 || state == 1 || state == 3;
+}
+
+}  // namespace
+
+uint8_t EraseFlash(AppContext& ctx) {
+  const ProgrammerLink& link = ctx.session.handle;
+  const bool dual = ctx.session.module.dualBank != 0;
+  uint8_t st1 = 1;
+  uint8_t st0 = dual ? 1 : 0;
+  int passes = 0;
+  unsigned spinner = 0;
+  const double start = ctx.now();
+
+  ctx.log.AppendLine(LogText("[%s] Start erasing flash", {TimeText(start)}), LogColour::Green);
+  ctx.log.AppendLine(" ", LogColour::Green);
+
+  if (FlashReset(link) != kCommandOk)
+    return Status(ctx, Stamped(ctx, "[%s] Can't reset flash - device not ready"));
+  const auto notReady = [&] {
+    return Status(ctx, Stamped(ctx, "[%s] Can't erase flash - device not ready"));
+  };
+  if (EraseInit(link, kBankFirst) != kCommandOk)
+    return notReady();
+  if (dual && EraseInit(link, kBankSecond) != kCommandOk)
+    return notReady();
+  if (EraseStart(link, kBankFirst) != kCommandOk)
+    return notReady();
+  if (dual && EraseStart(link, kBankSecond) != kCommandOk)
+    return notReady();
+
+  do {
+    if (ctx.cancelFlag)
+      return Status(ctx, Stamped(ctx, "[%s] Operation cancelled"));
+    PollOutcome outcome = PollBank(link, kBankFirst, st1, 3);
+    if (outcome == PollOutcome::Polled && dual)
+      outcome = PollBank(link, kBankSecond, st0, 0xFF);
+    if (outcome == PollOutcome::DeviceFailed)
+      return notReady();
+    if (outcome == PollOutcome::Broken)
+      return Status(ctx, Stamped(ctx, "[%s] Can't erase flash - flash brocken"));
+    if (!KnownState(st1) || !KnownState(st0)) {
+      Status(ctx, Stamped(ctx, "[%s] Flash erase error"));
+      ctx.log.AppendLine(Hex(st1) + "-" + Hex(st0), LogColour::Red);
+      return kCommandFailed;
+    }
+    if (++passes == kPassesPerSpinnerStep) {
+      Status(ctx, LogText("Erasing... %c", {kSpinner[spinner % kSpinner.size()]}),
+             LogColour::Green);
+      ++spinner;
+      passes = 0;
+    }
+    ctx.window.ProcessEvents();
+  } while (st1 != 0 || st0 != 0);
+
+  const double end = ctx.now();
+  return Status(
+      ctx,
+      LogText("[%s] Flash erase done, %s", {TimeText(end), TimeText(ElapsedValue(start, end))}),
+      LogColour::Green);
+}
+
+uint8_t EraseJob(AppContext& ctx) {
+  if (EraseFlash(ctx) != kCommandOk)
+    return kCommandFailed;
+  if (FlashReset(ctx.session.handle) != kCommandOk) {
+    ctx.log.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
+    return kCommandFailed;
+  }
+  return kCommandOk;
+}

@@ -1,0 +1,149 @@
+#include "flash/identify.h"
+
+#include "app/app_context.h"
+#include "app/log_text.h"
+#include "app/stamped.h"
+#include "database/lookups.h"
+#include "programmer/commands.h"
+
+namespace {
+
+constexpr uint8_t kNoModule = 127;
+
+// Failure after the link was opened: the box, then usb_close without a release.
+int FailWithBox(AppContext& ctx, const char* text) {
+  ctx.window.ShowMessage(text, kProgrammerCaption);
+  ctx.session.handle.api.usb_close(ctx.session.handle.handle);
+  return 0;
+}
+
+// An OK/Cancel question; on Cancel the link is closed and identification ends.
+bool GoOn(AppContext& ctx, const char* question) {
+  if (ctx.window.AskOkCancel(question, kProgrammerCaption))
+    return true;
+  ctx.session.handle.api.usb_close(ctx.session.handle.handle);
+  return false;
+}
+
+void Identified(AppContext& ctx, const std::string& text) {
+  ctx.log.AppendLine(text, LogColour::Purple);
+}
+
+void ResetDigests(AppContext& ctx) {
+  MD5Init(ctx.digests.md5);
+  AgiCrcInit(ctx.digests.crc);
+  SHA1Init(ctx.digests.sha1);
+}
+
+std::string IdBytes(const std::array<uint8_t, 4>& id) {
+  return Hex(id[0]) + " " + Hex(id[1]) + " " + Hex(id[2]) + " " + Hex(id[3]);
+}
+
+// The fixed module mode: a 64M two-bank module with a 16-bit bus, no chip ID read.
+int IdentifySharpModule(AppContext& ctx) {
+  FlashSession& s = ctx.session;
+  s.module = ModuleRecord{kNoModule, 64, 1};
+  Identified(ctx, "Flash module used as china-sharp like module.");
+  Identified(ctx, "Chip used as 16-bit wide bus chip with multibanks.");
+  // The chip is not known here; a write mode left over from another chip would pick
+  // the wrong write opcode, so the standard one is used.
+  s.chip.writeMode = 0;
+  if (SetBus16(s.handle) != kCommandOk)
+    return FailWithBox(ctx, "Device error");
+  s.blockCount = 2048;
+  ResetDigests(ctx);
+  return 1;
+}
+
+}  // namespace
+
+int ConnectAndIdentify(AppContext& ctx) {
+  FlashSession& s = ctx.session;
+  if (!OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.window))
+    return 0;
+
+  uint8_t type = 0;
+  if (GetModuleType(s.handle, type) != kCommandOk)
+    return FailWithBox(ctx, "Device error");
+  if (ctx.window.IsChecked(Control::isSharp))
+    return IdentifySharpModule(ctx);
+
+  if (type == kNoModule && !GoOn(ctx, "Flash module is probably missing. To continue?"))
+    return 0;
+  s.module = ModuleRecord{};
+  s.module.moduleId = type;
+  if (!FindModule(ctx.database, s.module)) {
+    if (!GoOn(ctx, "Flash module unknown. To try as standart 64M module?"))
+      return 0;
+    Identified(ctx,
+               LogText("Flash module type unknown (%X). Used as 64M module.", {HexUpper(type)}));
+    // 64 MiB modules are built with two banks.
+    s.module.sizeMB = 64;
+    s.module.dualBank = 1;
+  }
+
+  std::array<uint8_t, 4> id{};
+  if (GetChipId(s.handle, id) != kCommandOk)
+    return FailWithBox(ctx, "Device error");
+  s.chip.chipId = id;
+  std::string vendor;
+  std::string chipText;
+  if (FindChip(ctx.database, s.chip)) {
+    chipText = FindVendor(ctx.database, id[0], vendor)
+                   ? LogText("%s, %s", {vendor, s.chip.chipName})
+                   : LogText("Chip %s", {s.chip.chipName});
+  } else if (s.module.dualBank == 1) {
+    if (!GoOn(ctx, "Chip unknown. To try as standart 16bit flash chip?"))
+      return 0;
+    chipText = FindVendor(ctx.database, id[0], vendor)
+                   ? LogText("%s, chip unknown (%x %x %x %x)",
+                             {vendor, Hex(id[0]), Hex(id[1]), Hex(id[2]), Hex(id[3])})
+                   : "Chip unknown (" + IdBytes(id) + ")";
+    s.chip.busWidth = 16;
+    s.chip.writeMode = 0;  // the standard write opcode, never one left from another chip
+  } else {
+    if (!GoOn(ctx, "Chip detecting fault. Try as one bank module with 8bit chip?"))
+      return 0;
+    chipText = "Chip changed to 8bit (" + IdBytes(id) + ")";
+    s.chip.busWidth = 8;
+    s.chip.writeMode = 0;
+  }
+  Identified(ctx, chipText);
+
+  switch (s.module.sizeMB) {
+    case 16:
+      Identified(ctx, "Flash module: 16M");
+      s.blockCount = 512;
+      break;
+    case 32:
+      Identified(ctx, "Flash module: 32M");
+      s.blockCount = 1024;
+      break;
+    default:
+      Identified(ctx, "Flash module: 64M");
+      s.blockCount = 2048;
+      break;
+  }
+
+  const uint8_t bus = s.chip.busWidth == 16 ? SetBus16(s.handle) : SetBus8(s.handle);
+  if (bus != kCommandOk)
+    return FailWithBox(ctx, "Device error");
+  ResetDigests(ctx);
+  return 1;
+}
+
+uint8_t SelectBankForBlock(AppContext& ctx, int index) {
+  const FlashSession& s = ctx.session;
+  const int half = s.module.dualBank != 0 ? s.blockCount / 2 : 0;
+  if (index != 0 && index != half)
+    return kCommandOk;
+  if (SetAddress(s.handle, 0, 0, 0, 0) != kCommandOk) {
+    ctx.log.ReplaceLastLine(Stamped(ctx, "[%s] Address set error"), LogColour::Red);
+    return kCommandFailed;
+  }
+  if (ChipSelect(s.handle, index == 0 ? kBankFirst : kBankSecond) != kCommandOk) {
+    ctx.log.ReplaceLastLine(Stamped(ctx, "[%s] Chip select error"), LogColour::Red);
+    return kCommandFailed;
+  }
+  return kCommandOk;
+}

@@ -1,0 +1,90 @@
+// Settings of one simulated USB device: its identity, the programmer firmware behind it
+// and the faults it should show. Plain values, so tests and the config file fill them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+inline constexpr uint16_t kProgrammerVendor = 0xFFFF;
+inline constexpr uint16_t kProgrammerProduct = 0x0201;
+
+// What an untouched flash module holds.
+enum class InitialContents {
+  Erased,   // 0xFF everywhere
+  Zero,     // 0x00 everywhere
+  Pattern,  // PatternByte of the dump offset
+};
+
+// Bytes per second of the data phases and the length of an erase; 0 means instant.
+// Off by default so that tests never wait.
+struct Timing {
+  double readBytesPerSecond = 0;
+  double writeBytesPerSecond = 0;
+  int eraseMilliseconds = 0;
+
+  // Looks like a USB 2.0 programmer: 64 MiB read in about 3 s, written in about 8 s,
+  // erased in 3 s.
+  static Timing Usb2() { return Timing{20e6, 8e6, 3000}; }
+};
+
+// The programmer firmware and the module it carries.
+struct ModelConfig {
+  std::vector<uint8_t> version{2, 1};  // GetVersion answer; one byte gives a short answer
+  uint8_t moduleType = 0x03;
+  std::array<uint8_t, 4> chipId{0xC2, 0x22, 0x7E, 0x01};
+  int sizeMiB = 16;       // whole module: 16, 32 or 64
+  bool dualBank = false;  // two banks of sizeMiB / 2 each
+  InitialContents contents = InitialContents::Pattern;
+
+  // Answers to ErasePoll and EraseCheck of one bank after EraseStart, taken in order by
+  // either command; the last one repeats. The bank's flash becomes 0xFF when it first
+  // answers 0. Index 0 is the first bank (bank byte 1), index 1 the second (bank byte 0).
+  std::array<std::vector<uint8_t>, 2> eraseScript{std::vector<uint8_t>{1, 1, 1, 0},
+                                                  std::vector<uint8_t>{1, 1, 1, 0}};
+
+  // WriteBlock status: writeStatus on block writeStatusAtBlock (counted from 0 since the
+  // device was opened), or on every block when that is -1. A non-zero status leaves the
+  // block unprogrammed and is followed by writeErrorAnswer (fewer than 11 bytes: short).
+  uint8_t writeStatus = 0;
+  int writeStatusAtBlock = -1;
+  std::vector<uint8_t> writeErrorAnswer{0x01, 0x02, 0x03, 0x04, 0x05, 0x11,
+                                        0x12, 0x13, 0x14, 0x15, 0xFF};
+
+  // Raw bus cycles: what BusRead gives after the lock-register unlock sequence, and how
+  // many times bit 6 of the status changes between consecutive reads after a buffer
+  // program before it stays steady.
+  std::array<uint8_t, 4> lockRegister{0x01, 0x00, 0x01, 0x00};
+  int statusToggles = 0;
+
+  Timing timing{};
+};
+
+enum class FaultKind {
+  Error,    // a negative result (-EIO)
+  Short,    // one byte less than asked
+  Timeout,  // -ETIMEDOUT, returned at once
+};
+
+// Faults of the USB layer. Indices count from 0 and restart at every usb_open; -1: never.
+struct UsbFaults {
+  bool openFails = false;
+  bool setConfigurationFails = false;
+  bool claimFails = false;
+  FaultKind kind = FaultKind::Error;
+  int atTransfer = -1;    // the Nth transfer in either direction
+  int atReadBlock = -1;   // the data phase of the Nth ReadBlock
+  int atWriteBlock = -1;  // the data phase of the Nth WriteBlock
+  int vanishAfter = -1;   // from this transfer on everything fails with -ENODEV
+};
+
+struct DeviceConfig {
+  uint16_t vendorId = kProgrammerVendor;
+  uint16_t productId = kProgrammerProduct;
+  ModelConfig model{};
+  UsbFaults faults{};
+};
+
+}  // namespace sim

@@ -1,0 +1,130 @@
+// The USB side of the simulation: buses holding devices, the handles the host opens, the
+// eleven libusb 0.1 calls with every configured fault, and a record of all traffic.
+// Both faces (the in-process table and the drop-in library) forward to one SimBus.
+#pragma once
+
+#include <usb.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/device_config.h"
+#include "sim/device_model.h"
+
+namespace sim {
+
+// One transfer as the host attempted it.
+struct TransferRecord {
+  int device = -1;  // SimDevice id; -1 for a handle the bus does not know
+  int endpoint = 0;
+  bool out = false;   // usb_bulk_write
+  int requested = 0;  // OUT: bytes given; IN: bytes asked for
+  int timeout = 0;
+  int result = 0;
+  bool afterClose = false;     // on a handle already closed
+  std::vector<uint8_t> bytes;  // OUT: bytes sent; IN: bytes delivered; cut at the limit
+};
+
+// Every call in order, transfers included.
+struct ApiCall {
+  std::string name;  // "usb_open", "usb_bulk_read", ...
+  int device = -1;
+  int argument = 0;  // configuration, interface or endpoint
+  int result = 0;    // usb_open: 1 for a handle, 0 for none
+  bool afterClose = false;
+};
+
+class SimDevice {
+ public:
+  SimDevice(int id, const DeviceConfig& config) : id_(id), config_(config), model_(config.model) {}
+
+  int Id() const { return id_; }
+  const DeviceConfig& Config() const { return config_; }
+  bool IsProgrammer() const {
+    return config_.vendorId == kProgrammerVendor && config_.productId == kProgrammerProduct;
+  }
+  UsbFaults& Faults() { return config_.faults; }
+  DeviceModel& Model() { return model_; }
+  const DeviceModel& Model() const { return model_; }
+  bool IsOpen() const { return openHandles_ > 0; }
+
+ private:
+  friend class SimBus;
+  int id_;
+  DeviceConfig config_;
+  DeviceModel model_;
+  int transfers_ = 0;  // since the last usb_open
+  int openHandles_ = 0;
+};
+
+class SimBus {
+ public:
+  SimBus();
+  ~SimBus();
+  SimBus(const SimBus&) = delete;
+  SimBus& operator=(const SimBus&) = delete;
+
+  // Topology. Device ids count up from 0 in order of creation. Changes show to the host
+  // at its next usb_find_busses / usb_find_devices.
+  int AddBus();
+  SimDevice& AddDevice(int bus, const DeviceConfig& config = {});
+  SimDevice& AddProgrammer(const DeviceConfig& config = {});  // on a new bus of its own
+  SimDevice& Device(int id) { return *devices_.at(static_cast<size_t>(id)); }
+  int DeviceCount() const { return static_cast<int>(devices_.size()); }
+
+  // The libusb 0.1 calls.
+  void Init();
+  int FindBusses();
+  int FindDevices();
+  struct usb_bus* GetBusses();
+  usb_dev_handle* Open(struct usb_device* device);
+  int SetConfiguration(usb_dev_handle* handle, int configuration);
+  int ClaimInterface(usb_dev_handle* handle, int interface);
+  int ReleaseInterface(usb_dev_handle* handle, int interface);
+  int Close(usb_dev_handle* handle);
+  int BulkWrite(usb_dev_handle* handle, int endpoint, const char* bytes, int size, int timeout);
+  int BulkRead(usb_dev_handle* handle, int endpoint, char* bytes, int size, int timeout);
+
+  // The bus the in-process face drives (in_process_usb.h). A bus stops being current
+  // when it is destroyed, so a table left behind can never reach a dead bus.
+  static SimBus* Current();
+  static void SetCurrent(SimBus* bus);
+
+  // Told after a device's handle is closed (the drop-in library saves its image there).
+  std::function<void(SimDevice&)> onClose;
+
+  // Traffic record.
+  const std::vector<TransferRecord>& Transfers() const { return transfers_; }
+  const std::vector<ApiCall>& Calls() const { return calls_; }
+  std::vector<std::string> CallNames() const;
+  int CallCount(std::string_view name) const;
+  // The OUT transfers' bytes in order: the requests (and data phases) the host sent.
+  std::vector<std::vector<uint8_t>> OutRequests() const;
+  int TransfersAfterClose() const;
+  void ClearRecord();
+  // Bytes kept per recorded transfer (default 64: whole requests, the start of blocks).
+  void SetRecordLimit(size_t bytes) { recordLimit_ = bytes; }
+
+ private:
+  struct Topology;
+  SimDevice* DeviceOf(usb_dev_handle* handle) const;
+  void Call(std::string name, const SimDevice* device, int argument, int result,
+            bool afterClose = false);
+  // The fault, if any, for the transfer the device is about to make; 0 for none.
+  int FaultResult(SimDevice& device, int transferIndex, bool blockDataPhase, int blockIndex,
+                  int blockFaultAt, bool& shortTransfer) const;
+  void Record(TransferRecord record, const uint8_t* bytes, int count);
+
+  std::unique_ptr<Topology> topology_;
+  std::vector<std::unique_ptr<SimDevice>> devices_;
+  std::vector<TransferRecord> transfers_;
+  std::vector<ApiCall> calls_;
+  size_t recordLimit_ = 64;
+};
+
+}  // namespace sim

@@ -1,0 +1,74 @@
+// Helpers for the database tests: INI files written into a fresh temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "database/flash_database.h"
+#include "database/load_database.h"
+#include "tests/support/fake_window.h"
+
+// A temporary folder removed with the object.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "fw-database-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+      ADD_FAILURE() << "mkdtemp failed";
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  // Writes `content` byte for byte and gives the file's path.
+  std::string Write(const std::string& name, const std::string& content) const {
+    const std::filesystem::path file = path_ / name;
+    std::ofstream out(file, std::ios::binary);
+    out << content;
+    return file.string();
+  }
+  std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The message boxes a load showed.
+inline FakeWindow::Message ErrorBox(const std::string& text) {
+  return {text, "Error", false};
+}
+inline FakeWindow::Message WarningBox(const std::string& text) {
+  return {text, "Warning", false};
+}
+
+// A file with one section holding `lines` and a Setup that names MD5 as the main hash.
+inline std::string FileWithSection(const std::string& section, const std::string& lines) {
+  return "[" + section + "]\n" + lines + "\n[Setup]\nMD5_check=m\nSHA1_check=1\nAGI_CRC_check=1\n";
+}
+
+// Loads `content` written to a temporary file.
+struct LoadResult {
+  bool ok = false;
+  FlashDatabase db;
+  std::vector<FakeWindow::Message> messages;
+};
+
+inline LoadResult LoadText(const std::string& content) {
+  TempFolder folder;
+  const std::string path = folder.Write("kz1_v2.6.ini", content);
+  FakeWindow window;
+  LoadResult result;
+  result.ok = LoadDatabase(result.db, window, path);
+  result.messages = window.messages;
+  return result;
+}

@@ -1,0 +1,276 @@
+// Connecting and identifying the module and chip, with the questions, log lines and
+// traffic they give, and the bank positioning before blocks.
+#include <gtest/gtest.h>
+
+#include "flash/identify.h"
+#include "tests/support/rig.h"
+
+namespace {
+
+using Msg = FakeWindow::Message;
+
+sim::DeviceConfig Module(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x22, 0x7E, 0x01}) {
+  sim::DeviceConfig config;
+  config.model.moduleType = type;
+  config.model.chipId = chip;
+  if (type == 0x05) config.model.sizeMiB = 32, config.model.dualBank = true;
+  if (type == 0x06) config.model.sizeMiB = 64, config.model.dualBank = true;
+  return config;
+}
+
+struct IdentifyCase {
+  const char* name;
+  uint8_t type;
+  std::array<uint8_t, 4> chip;
+  std::vector<bool> answers;            // to the questions, in order
+  std::vector<std::string> questions;   // asked, in order
+  std::vector<std::string> lines;       // Purple log lines
+  std::string busRequest;               // "17" or "18"
+  int blockCount;
+  uint8_t dualBank;
+  uint8_t busWidth;
+};
+
+class IdentifyTable : public ::testing::TestWithParam<IdentifyCase> {};
+
+TEST_P(IdentifyTable, LogsQuestionsAndSetsTheSession) {
+  const IdentifyCase& c = GetParam();
+  Rig rig(Module(c.type, c.chip));
+  rig.ctx.session.chip.writeMode = 1;  // left from an earlier chip
+  for (bool a : c.answers) rig.window.answers.push_back(a);
+
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+
+  std::vector<std::string> asked;
+  for (const Msg& m : rig.window.messages) {
+    EXPECT_TRUE(m.question);
+    EXPECT_EQ(m.caption, "Flash programmator");
+    asked.push_back(m.text);
+  }
+  EXPECT_EQ(asked, c.questions);
+  EXPECT_EQ(rig.Lines(), c.lines);
+  for (const auto& e : rig.Entries()) EXPECT_EQ(e.colour, LogColour::Purple);
+  const auto requests = rig.Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[0], "13");
+  EXPECT_EQ(requests[1], "16");
+  EXPECT_EQ(requests[2], "36");
+  EXPECT_EQ(requests[3], c.busRequest);
+  EXPECT_EQ(rig.ctx.session.blockCount, c.blockCount);
+  EXPECT_EQ(rig.ctx.session.module.dualBank, c.dualBank);
+  EXPECT_EQ(rig.ctx.session.chip.busWidth, c.busWidth);
+  EXPECT_EQ(rig.bus.CallCount("usb_close"), 0);  // the caller owns the open link
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Identification, IdentifyTable,
+    ::testing::Values(
+        IdentifyCase{"KnownModuleAndChip", 0x03, {0xC2, 0x22, 0x7E, 0x01}, {}, {},
+                     {"Macronix, MX29LV640", "Flash module: 16M"}, "18", 512, 0, 16},
+        // A 2-byte ID matches whatever bytes 2 and 3 are.
+        IdentifyCase{"TwoByteIdMatches", 0x05, {0xC2, 0x22, 0xFF, 0x00}, {}, {},
+                     {"Macronix, MX29LV640", "Flash module: 32M"}, "18", 1024, 1, 16},
+        IdentifyCase{"VendorMissing", 0x03, {0x01, 0xA7, 0x12, 0x99}, {}, {},
+                     {"Chip AM29F032", "Flash module: 16M"}, "17", 512, 0, 8},
+        IdentifyCase{"NoModuleAskedTwice",
+                     0x7F,
+                     {0xC2, 0x22, 0x7E, 0x01},
+                     {true, true},
+                     {"Flash module is probably missing. To continue?",
+                      "Flash module unknown. To try as standart 64M module?"},
+                     {"Flash module type unknown (7F). Used as 64M module.",
+                      "Macronix, MX29LV640", "Flash module: 64M"},
+                     "18",
+                     2048,
+                     1,
+                     16},
+        IdentifyCase{"UnknownModuleUpperHex",
+                     0x2A,
+                     {0xC2, 0x22, 0x7E, 0x01},
+                     {true},
+                     {"Flash module unknown. To try as standart 64M module?"},
+                     {"Flash module type unknown (2A). Used as 64M module.",
+                      "Macronix, MX29LV640", "Flash module: 64M"},
+                     "18",
+                     2048,
+                     1,
+                     16},
+        IdentifyCase{"UnknownModuleNoLeadingZero",
+                     0x0A,
+                     {0xC2, 0x22, 0x7E, 0x01},
+                     {true},
+                     {"Flash module unknown. To try as standart 64M module?"},
+                     {"Flash module type unknown (A). Used as 64M module.", "Macronix, MX29LV640",
+                      "Flash module: 64M"},
+                     "18",
+                     2048,
+                     1,
+                     16},
+        IdentifyCase{"UnknownChipOneBankAs8Bit",
+                     0x03,
+                     {0x01, 0x22, 0xFF, 0x00},
+                     {true},
+                     {"Chip detecting fault. Try as one bank module with 8bit chip?"},
+                     {"Chip changed to 8bit (1 22 ff 0)", "Flash module: 16M"},
+                     "17",
+                     512,
+                     0,
+                     8},
+        IdentifyCase{"UnknownChipTwoBanksKnownVendor",
+                     0x06,
+                     {0xC2, 0x99, 0x01, 0x0F},
+                     {true},
+                     {"Chip unknown. To try as standart 16bit flash chip?"},
+                     {"Macronix, chip unknown (c2 99 1 f)", "Flash module: 64M"},
+                     "18",
+                     2048,
+                     1,
+                     16},
+        IdentifyCase{"UnknownChipTwoBanksUnknownVendor",
+                     0x06,
+                     {0x20, 0x99, 0x01, 0x0F},
+                     {true},
+                     {"Chip unknown. To try as standart 16bit flash chip?"},
+                     {"Chip unknown (20 99 1 f)", "Flash module: 64M"},
+                     "18",
+                     2048,
+                     1,
+                     16}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Identify, FallbackChipUsesTheStandardWriteMode) {
+  Rig rig(Module(0x06, {0x20, 0x99, 0x01, 0x0F}));
+  rig.ctx.session.chip.writeMode = 1;
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  EXPECT_EQ(rig.ctx.session.chip.writeMode, 0);
+}
+
+struct DeclineCase {
+  const char* name;
+  uint8_t type;
+  std::array<uint8_t, 4> chip;
+  std::vector<bool> answers;
+  size_t questions;
+};
+
+class DeclineTable : public ::testing::TestWithParam<DeclineCase> {};
+
+TEST_P(DeclineTable, CancelClosesWithoutReleaseAndEnds) {
+  const DeclineCase& c = GetParam();
+  Rig rig(Module(c.type, c.chip));
+  for (bool a : c.answers) rig.window.answers.push_back(a);
+  EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
+  EXPECT_EQ(rig.window.messages.size(), c.questions);
+  EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
+  EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
+  EXPECT_EQ(rig.bus.TransfersAfterClose(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Identification, DeclineTable,
+    ::testing::Values(DeclineCase{"NoModule", 0x7F, {0xC2, 0x22, 0, 0}, {false}, 1},
+                      DeclineCase{"NoModuleThenUnknown", 0x7F, {0xC2, 0x22, 0, 0}, {true, false}, 2},
+                      DeclineCase{"UnknownModule", 0x44, {0xC2, 0x22, 0, 0}, {false}, 1},
+                      DeclineCase{"UnknownChipOneBank", 0x03, {0x11, 0x22, 0, 0}, {false}, 1},
+                      DeclineCase{"UnknownChipTwoBanks", 0x05, {0x11, 0x22, 0, 0}, {false}, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Transfers from open: 0/1 version, 2/3 module type, 4/5 chip ID, 6 bus width.
+class DeviceErrorAt : public ::testing::TestWithParam<int> {};
+
+TEST_P(DeviceErrorAt, ShowsDeviceErrorAndClosesOnly) {
+  sim::DeviceConfig config;
+  config.faults.atTransfer = GetParam();
+  Rig rig(config);
+  EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
+  ASSERT_EQ(rig.window.messages.size(), 1u);
+  EXPECT_EQ(rig.window.messages[0], (Msg{"Device error", "Flash programmator", false}));
+  EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
+  EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
+  EXPECT_EQ(rig.bus.TransfersAfterClose(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt, ::testing::Values(2, 3, 4, 5, 6));
+
+TEST(Identify, SharpModuleReadsNoChipId) {
+  Rig rig(Module(0x03));
+  rig.window.SetChecked(Control::isSharp, true);
+  rig.ctx.session.chip.chipName = "earlier chip";
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  EXPECT_EQ(rig.Requests(), (std::vector<std::string>{"13", "16", "18"}));
+  EXPECT_EQ(rig.Lines(), (std::vector<std::string>{
+                             "Flash module used as china-sharp like module.",
+                             "Chip used as 16-bit wide bus chip with multibanks."}));
+  EXPECT_EQ(rig.ctx.session.blockCount, 2048);
+  EXPECT_EQ(rig.ctx.session.module.dualBank, 1);
+  EXPECT_EQ(rig.ctx.session.module.sizeMB, 64);
+  EXPECT_EQ(rig.ctx.session.chip.chipName, "earlier chip");
+  EXPECT_EQ(rig.ctx.session.chip.writeMode, 0);
+}
+
+TEST(Identify, ResetsTheThreeDigests) {
+  Rig rig;
+  const uint8_t junk[64] = {1, 2, 3};
+  MD5Update(rig.ctx.digests.md5, junk, sizeof junk);
+  SHA1Update(rig.ctx.digests.sha1, junk, sizeof junk);
+  AgiCrcUpdate(rig.ctx.digests.crc, junk, sizeof junk);
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  EXPECT_EQ(MD5Hex(MD5Final(rig.ctx.digests.md5)), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(SHA1Hex(SHA1Final(rig.ctx.digests.sha1)), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+  EXPECT_EQ(AgiCrcText(rig.ctx.digests.crc), "00000000");
+}
+
+TEST(Identify, ConnectionFailureShowsItsBoxOnly) {
+  Rig rig;
+  rig.device->Faults().claimFails = true;
+  EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
+  ASSERT_EQ(rig.window.messages.size(), 1u);
+  EXPECT_EQ(rig.window.messages[0].text, "Device interface error");
+  EXPECT_EQ(rig.ctx.log.LineCount(), 0);
+}
+
+// Which blocks get SetAddress and ChipSelect, and with which bank.
+std::vector<std::pair<int, std::string>> Positioning(Rig& rig, int blocks) {
+  std::vector<std::pair<int, std::string>> sent;
+  for (int i = 0; i < blocks; ++i) {
+    rig.bus.ClearRecord();
+    EXPECT_EQ(SelectBankForBlock(rig.ctx, i), 0);
+    for (const auto& r : rig.Requests()) sent.emplace_back(i, r);
+  }
+  return sent;
+}
+
+TEST(SelectBank, OneBankOnlyBeforeBlockZero) {
+  Rig rig(Module(0x03));
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  using P = std::pair<int, std::string>;
+  EXPECT_EQ(Positioning(rig, 512), (std::vector<P>{{0, "10 00 00 00 00"}, {0, "23 01"}}));
+}
+
+TEST(SelectBank, TwoBanksBeforeBlockZeroAndHalf) {
+  Rig rig(Module(0x06));
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  using P = std::pair<int, std::string>;
+  EXPECT_EQ(Positioning(rig, 2048), (std::vector<P>{{0, "10 00 00 00 00"},
+                                                    {0, "23 01"},
+                                                    {1024, "10 00 00 00 00"},
+                                                    {1024, "23 00"}}));
+}
+
+TEST(SelectBank, FailuresReplaceTheLastLineInRed) {
+  for (int failing : {0, 1}) {
+    Rig rig(Module(0x03));
+    ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+    rig.ctx.log.AppendLine("Reading...", LogColour::Green);
+    const uint8_t lines = rig.ctx.log.LineCount();
+    // Transfers so far: 7 (version, type, chip ID, bus width).
+    rig.device->Faults().atTransfer = 7 + failing;
+    EXPECT_EQ(SelectBankForBlock(rig.ctx, 0), 0xFF);
+    EXPECT_EQ(rig.ctx.log.LineCount(), lines);
+    EXPECT_EQ(rig.ctx.log.Last().text, failing == 0 ? "[09:05:07] Address set error"
+                                                    : "[09:05:07] Chip select error");
+    EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// A programmer link on the in-process simulated programmer, with the fake window for
+// the connection's message boxes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "programmer/programmer_link.h"
+#include "sim/in_process_usb.h"
+#include "sim/sim_bus.h"
+#include "tests/support/fake_window.h"
+
+// Transfers made by the connection itself: GetVersion's request and answer.
+inline constexpr int kOpenTransfers = 2;
+
+struct LinkRig {
+  sim::SimBus bus;
+  FakeWindow window;
+  ProgrammerLink link;
+
+  bool Open() { return OpenProgrammerLink(link, sim::InProcessBinder(bus), window); }
+
+  // Adds a programmer, opens it and forgets the connection's traffic.
+  sim::SimDevice& OpenProgrammer(const sim::DeviceConfig& config = {}) {
+    sim::SimDevice& device = bus.AddProgrammer(config);
+    EXPECT_TRUE(Open());
+    bus.ClearRecord();
+    return device;
+  }
+
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : window.messages)
+      texts.push_back(m.text);
+    return texts;
+  }
+};
+
+using Bytes = std::vector<uint8_t>;

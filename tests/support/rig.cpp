@@ -1,0 +1,86 @@
+#include "tests/support/rig.h"
+
+#include <cstdio>
+
+FlashDatabase TestDatabase() {
+  FlashDatabase db;
+  db.modules = {{0x03, 16, 0}, {0x05, 32, 1}, {0x06, 64, 1}};
+  ChipRecord wide;
+  wide.chipId = {0xC2, 0x22, 0, 0};
+  wide.idLength = 2;
+  wide.chipName = "MX29LV640";
+  wide.busWidth = 16;
+  wide.writeMode = 1;
+  ChipRecord narrow;
+  narrow.chipId = {0x01, 0xA7, 0x12, 0};
+  narrow.idLength = 3;
+  narrow.chipName = "AM29F032";
+  narrow.busWidth = 8;
+  narrow.writeMode = 0;
+  db.chips = {wide, narrow};
+  db.vendors = {{0xC2, "Macronix"}};
+  db.settings = {HashMode::Main, HashMode::Checked, HashMode::NotChecked};
+  db.moduleCount = 3;
+  db.chipCount = 2;
+  db.vendorCount = 1;
+  return db;
+}
+
+Rig::Rig(const sim::DeviceConfig& config) : device(&bus.AddProgrammer(config)) {
+  ctx.bindUsb = sim::InProcessBinder(bus);
+  ctx.now = [] { return kTestTime; };
+  ctx.database = TestDatabase();
+  ctx.statusPath = dir.File("status.txt");
+  window.onClick = [this](Control c) { DispatchClick(ctx, c); };
+  // As after the first show: Auto mode, read mode.
+  window.SetChecked(Control::RadioButton1, true);
+  ctx.readMode = true;
+}
+
+std::vector<EventLog::Entry> Rig::Entries() const {
+  std::vector<EventLog::Entry> entries;
+  for (int i = 0; i < ctx.log.LineCount(); ++i) entries.push_back(ctx.log.Row(i));
+  return entries;
+}
+
+std::vector<std::string> Rig::Lines() const {
+  std::vector<std::string> lines;
+  for (const auto& e : Entries()) lines.push_back(e.text);
+  return lines;
+}
+
+void Rig::SelectRead(const std::string& path) {
+  if (!ctx.readMode) Button1Click(ctx);
+  window.dialogAnswers[FileDialog::SaveDialog1].push_back(path);
+  window.SetChecked(Control::CheckBox1, true);
+}
+
+void Rig::SelectCheck(const std::string& path) {
+  if (ctx.readMode) Button1Click(ctx);
+  window.dialogAnswers[FileDialog::OpenDialog2].push_back(path);
+  window.SetChecked(Control::CheckBox1, true);
+}
+
+void Rig::SelectWrite(const std::string& path) {
+  window.dialogAnswers[FileDialog::OpenDialog1].push_back(path);
+  window.SetChecked(Control::CheckBox3, true);
+}
+
+void Rig::SelectErase() { window.SetChecked(Control::CheckBox2, true); }
+
+std::string HexBytes(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  char b[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(b, sizeof b, "%02X", bytes[i]);
+    if (i) text += ' ';
+    text += b;
+  }
+  return text;
+}
+
+std::vector<std::string> Rig::Requests() const {
+  std::vector<std::string> out;
+  for (const auto& r : bus.OutRequests()) out.push_back(HexBytes(r));
+  return out;
+}

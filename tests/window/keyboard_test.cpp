@@ -1,0 +1,122 @@
+// Keys and close requests: Esc and Alt+X press Exit only while it is enabled; a close
+// request from the desktop acts as Exit when idle and is refused while a job runs; edit
+// boxes hold lower case.
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/core/form_logic.h"
+#include "tests/window/window_harness.h"
+
+class KeyboardTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void escapeClosesTheIdleWindow();
+  void altXClosesTheIdleWindow();
+  void escapeAndAltXDoNothingWhileRunning();
+  void closeRequestIsRefusedWhileRunning();
+  void closeRequestWhenIdleEndsTheProgram();
+  void typedUpperCaseIsHeldInLowerCase();
+  void textSetByTheProgramIsHeldInLowerCase();
+  void resultBoxesAreReadOnlyButCrcResult();
+};
+
+void KeyboardTest::escapeClosesTheIdleWindow() {
+  WindowHarness h;
+  h.StartUp();
+  QVERIFY(h.form.isVisible());
+  QTest::keyClick(&h.form, Qt::Key_Escape);
+  QVERIFY(!h.form.isVisible());
+}
+
+void KeyboardTest::altXClosesTheIdleWindow() {
+  WindowHarness h;
+  h.StartUp();
+  QTest::keyClick(&h.form, Qt::Key_X, Qt::AltModifier);
+  QVERIFY(!h.form.isVisible());
+}
+
+void KeyboardTest::escapeAndAltXDoNothingWhileRunning() {
+  WindowHarness h;
+  h.StartUp();
+  LockWindow(h.form.context());  // the state of a running Start sequence
+  QVERIFY(!h.Find<QPushButton>("btnExit")->isEnabled());
+  QVERIFY(h.Find<QPushButton>("btnCancel")->isVisible());
+
+  QTest::keyClick(&h.form, Qt::Key_Escape);
+  QTest::keyClick(h.Find<QLineEdit>("CRC_result"), Qt::Key_Escape);
+  QTest::keyClick(&h.form, Qt::Key_X, Qt::AltModifier);
+  QVERIFY(h.form.isVisible());
+  QVERIFY2(!h.form.context().cancelFlag, "Esc is not Cancel");
+
+  UnlockWindow(h.form.context());
+  QTest::keyClick(&h.form, Qt::Key_Escape);
+  QVERIFY(!h.form.isVisible());
+}
+
+void KeyboardTest::closeRequestIsRefusedWhileRunning() {
+  WindowHarness h;
+  h.StartUp();
+  LockWindow(h.form.context());
+
+  QCloseEvent request;  // as the desktop sends it for Alt+F4
+  QCoreApplication::sendEvent(&h.form, &request);
+  QVERIFY(!request.isAccepted());
+  QVERIFY(!h.form.close());
+  QVERIFY(h.form.isVisible());
+}
+
+void KeyboardTest::closeRequestWhenIdleEndsTheProgram() {
+  WindowHarness h;
+  h.StartUp();
+  QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+  QVERIFY(h.form.close());
+  QVERIFY(!h.form.isVisible());
+  QCOMPARE(lastClosed.count(), 1);
+}
+
+void KeyboardTest::typedUpperCaseIsHeldInLowerCase() {
+  WindowHarness h;
+  h.StartUp();
+  h.form.SetChecked(Control::RadioButton2, true);  // Manual: the boxes take input
+  auto* md5 = h.Find<QLineEdit>("MD5_check");
+  QTest::keyClicks(md5, QStringLiteral("ABCDEF0123456789"));
+  QCOMPARE(md5->text(), QStringLiteral("abcdef0123456789"));
+  QCOMPARE(h.form.Text(Control::MD5_check), std::string("abcdef0123456789"));
+
+  // Typing in the middle keeps the cursor after the typed letter.
+  md5->setCursorPosition(3);
+  QTest::keyClick(md5, Qt::Key_F, Qt::ShiftModifier);
+  QCOMPARE(md5->text(), QStringLiteral("abcfdef0123456789"));
+  QCOMPARE(md5->cursorPosition(), 4);
+  QTest::keyClicks(md5, QStringLiteral("E"));
+  QCOMPARE(md5->text(), QStringLiteral("abcfedef0123456789"));
+}
+
+void KeyboardTest::textSetByTheProgramIsHeldInLowerCase() {
+  WindowHarness h;
+  for (Control c : {Control::MD5_result, Control::SHA1_result, Control::CRC_result,
+                    Control::MD5_check, Control::SHA1_check, Control::CRC_check}) {
+    h.form.SetText(c, "00AABBCCDDEEFF");
+    QCOMPARE(h.form.Text(c), std::string("00aabbccddeeff"));
+    QCOMPARE(qobject_cast<QLineEdit*>(h.form.Widget(c))->text(), QStringLiteral("00aabbccddeeff"));
+  }
+}
+
+void KeyboardTest::resultBoxesAreReadOnlyButCrcResult() {
+  WindowHarness h;
+  h.StartUp();
+  UnlockWindow(h.form.context());  // as after a run: the result boxes are enabled
+  auto* md5 = h.Find<QLineEdit>("MD5_result");
+  auto* crc = h.Find<QLineEdit>("CRC_result");
+  QVERIFY(md5->isEnabled());
+  QTest::keyClicks(md5, QStringLiteral("12"));
+  QCOMPARE(md5->text(), QString());
+  QTest::keyClicks(crc, QStringLiteral("AB12"));
+  QCOMPARE(crc->text(), QStringLiteral("ab12"));
+}
+
+QTEST_MAIN(KeyboardTest)
+#include "keyboard_test.moc"
