@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// Readable failure output for the recorded message boxes.
+inline void PrintTo(const FakeWindow::Message& m, std::ostream* os) {
+  *os << "[" << m.caption << "] \"" << m.text << "\"" << (m.question ? " (OK/Cancel)" : "");
+}
 
 // The message boxes a load showed.
 inline FakeWindow::Message ErrorBox(const std::string& text) {

@@ -28,7 +28,7 @@ TEST(LoadVendors, AcceptsOrRefusesEachEntry) {
       {name50 + "x,20", kErrorIni},  // the vendor name holds at most 50 characters
       {"Intel", kMissing},
       {"Intel,", kMissing},
-      {"Intel,89,", kTooMany},
+      {"Intel,89,", kMissing},  // nothing follows the last comma: no third parameter
       {"Intel,89,90", kTooMany},
       {"Intel,zz", kErrorIni},
       {"Intel,,", kErrorIni},
@@ -79,13 +79,16 @@ TEST(LoadHash, RefusesDigestTextsOfWrongLengthOrCharacters) {
       {HashValue("Dump", kMd5, kSha1, "1234567"), kErrorIni},
       {HashValue("Dump", kMd5, kSha1, "123456789"), kErrorIni},
       {HashValue("Dump", kMd5, kSha1, "1234567z"), kErrorIni},
-      {HashValue("Dump", kMd5, kSha1, ""), kErrorIni},
-      {HashValue("Dump, rev 2"), kTooMany},  // a comma in the description
+      // A comma in the description shifts the texts: " rev 2" is then tested as the MD5
+      // text and refused before the surplus parameter is reached.
+      {HashValue("Dump, rev 2"), kErrorIni},
+      {"Dump,a," + kMd5 + "," + kSha1 + "," + kCrc, kErrorIni},
       {HashValue("Dump") + ",extra", kTooMany},
       {HashValue("Dump", kMd5.substr(1)) + ",extra", kErrorIni},  // MD5 tested first
       {HashValue("Dump") + ",", kMissing},
       {"Dump," + kMd5 + "," + kSha1, kMissing},
-      {"Dump," + kMd5 + "," + kSha1 + ",", kErrorIni},  // an empty CRC text
+      {"Dump," + kMd5 + "," + kSha1 + ",", kMissing},
+      {"Dump," + kMd5 + "," + kSha1 + ",,", kErrorIni},  // an empty CRC text
       {"Dump", kMissing},
   };
   for (const HashCase& c : cases) {

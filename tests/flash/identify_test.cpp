@@ -13,8 +13,10 @@ sim::DeviceConfig Module(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x22
   sim::DeviceConfig config;
   config.model.moduleType = type;
   config.model.chipId = chip;
-  if (type == 0x05) config.model.sizeMiB = 32, config.model.dualBank = true;
-  if (type == 0x06) config.model.sizeMiB = 64, config.model.dualBank = true;
+  if (type == 0x05)
+    config.model.sizeMiB = 32, config.model.dualBank = true;
+  if (type == 0x06)
+    config.model.sizeMiB = 64, config.model.dualBank = true;
   return config;
 }
 
@@ -22,10 +24,10 @@ struct IdentifyCase {
   const char* name;
   uint8_t type;
   std::array<uint8_t, 4> chip;
-  std::vector<bool> answers;            // to the questions, in order
-  std::vector<std::string> questions;   // asked, in order
-  std::vector<std::string> lines;       // Purple log lines
-  std::string busRequest;               // "17" or "18"
+  std::vector<bool> answers;           // to the questions, in order
+  std::vector<std::string> questions;  // asked, in order
+  std::vector<std::string> lines;      // Purple log lines
+  std::string busRequest;              // "17" or "18"
   int blockCount;
   uint8_t dualBank;
   uint8_t busWidth;
@@ -64,78 +66,101 @@ TEST_P(IdentifyTable, LogsQuestionsAndSetsTheSession) {
 
 INSTANTIATE_TEST_SUITE_P(
     Identification, IdentifyTable,
-    ::testing::Values(
-        IdentifyCase{"KnownModuleAndChip", 0x03, {0xC2, 0x22, 0x7E, 0x01}, {}, {},
-                     {"Macronix, MX29LV640", "Flash module: 16M"}, "18", 512, 0, 16},
-        // A 2-byte ID matches whatever bytes 2 and 3 are.
-        IdentifyCase{"TwoByteIdMatches", 0x05, {0xC2, 0x22, 0xFF, 0x00}, {}, {},
-                     {"Macronix, MX29LV640", "Flash module: 32M"}, "18", 1024, 1, 16},
-        IdentifyCase{"VendorMissing", 0x03, {0x01, 0xA7, 0x12, 0x99}, {}, {},
-                     {"Chip AM29F032", "Flash module: 16M"}, "17", 512, 0, 8},
-        IdentifyCase{"NoModuleAskedTwice",
-                     0x7F,
-                     {0xC2, 0x22, 0x7E, 0x01},
-                     {true, true},
-                     {"Flash module is probably missing. To continue?",
-                      "Flash module unknown. To try as standart 64M module?"},
-                     {"Flash module type unknown (7F). Used as 64M module.",
-                      "Macronix, MX29LV640", "Flash module: 64M"},
-                     "18",
-                     2048,
-                     1,
-                     16},
-        IdentifyCase{"UnknownModuleUpperHex",
-                     0x2A,
-                     {0xC2, 0x22, 0x7E, 0x01},
-                     {true},
-                     {"Flash module unknown. To try as standart 64M module?"},
-                     {"Flash module type unknown (2A). Used as 64M module.",
-                      "Macronix, MX29LV640", "Flash module: 64M"},
-                     "18",
-                     2048,
-                     1,
-                     16},
-        IdentifyCase{"UnknownModuleNoLeadingZero",
-                     0x0A,
-                     {0xC2, 0x22, 0x7E, 0x01},
-                     {true},
-                     {"Flash module unknown. To try as standart 64M module?"},
-                     {"Flash module type unknown (A). Used as 64M module.", "Macronix, MX29LV640",
-                      "Flash module: 64M"},
-                     "18",
-                     2048,
-                     1,
-                     16},
-        IdentifyCase{"UnknownChipOneBankAs8Bit",
-                     0x03,
-                     {0x01, 0x22, 0xFF, 0x00},
-                     {true},
-                     {"Chip detecting fault. Try as one bank module with 8bit chip?"},
-                     {"Chip changed to 8bit (1 22 ff 0)", "Flash module: 16M"},
-                     "17",
-                     512,
-                     0,
-                     8},
-        IdentifyCase{"UnknownChipTwoBanksKnownVendor",
-                     0x06,
-                     {0xC2, 0x99, 0x01, 0x0F},
-                     {true},
-                     {"Chip unknown. To try as standart 16bit flash chip?"},
-                     {"Macronix, chip unknown (c2 99 1 f)", "Flash module: 64M"},
-                     "18",
-                     2048,
-                     1,
-                     16},
-        IdentifyCase{"UnknownChipTwoBanksUnknownVendor",
-                     0x06,
-                     {0x20, 0x99, 0x01, 0x0F},
-                     {true},
-                     {"Chip unknown. To try as standart 16bit flash chip?"},
-                     {"Chip unknown (20 99 1 f)", "Flash module: 64M"},
-                     "18",
-                     2048,
-                     1,
-                     16}),
+    ::testing::Values(IdentifyCase{"KnownModuleAndChip",
+                                   0x03,
+                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {},
+                                   {},
+                                   {"Macronix, MX29LV640", "Flash module: 16M"},
+                                   "18",
+                                   512,
+                                   0,
+                                   16},
+                      // A 2-byte ID matches whatever bytes 2 and 3 are.
+                      IdentifyCase{"TwoByteIdMatches",
+                                   0x05,
+                                   {0xC2, 0x22, 0xFF, 0x00},
+                                   {},
+                                   {},
+                                   {"Macronix, MX29LV640", "Flash module: 32M"},
+                                   "18",
+                                   1024,
+                                   1,
+                                   16},
+                      IdentifyCase{"VendorMissing",
+                                   0x03,
+                                   {0x01, 0xA7, 0x12, 0x99},
+                                   {},
+                                   {},
+                                   {"Chip AM29F032", "Flash module: 16M"},
+                                   "17",
+                                   512,
+                                   0,
+                                   8},
+                      IdentifyCase{"NoModuleAskedTwice",
+                                   0x7F,
+                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {true, true},
+                                   {"Flash module is probably missing. To continue?",
+                                    "Flash module unknown. To try as standart 64M module?"},
+                                   {"Flash module type unknown (7F). Used as 64M module.",
+                                    "Macronix, MX29LV640", "Flash module: 64M"},
+                                   "18",
+                                   2048,
+                                   1,
+                                   16},
+                      IdentifyCase{"UnknownModuleUpperHex",
+                                   0x2A,
+                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {true},
+                                   {"Flash module unknown. To try as standart 64M module?"},
+                                   {"Flash module type unknown (2A). Used as 64M module.",
+                                    "Macronix, MX29LV640", "Flash module: 64M"},
+                                   "18",
+                                   2048,
+                                   1,
+                                   16},
+                      IdentifyCase{"UnknownModuleNoLeadingZero",
+                                   0x0A,
+                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {true},
+                                   {"Flash module unknown. To try as standart 64M module?"},
+                                   {"Flash module type unknown (A). Used as 64M module.",
+                                    "Macronix, MX29LV640", "Flash module: 64M"},
+                                   "18",
+                                   2048,
+                                   1,
+                                   16},
+                      IdentifyCase{"UnknownChipOneBankAs8Bit",
+                                   0x03,
+                                   {0x01, 0x22, 0xFF, 0x00},
+                                   {true},
+                                   {"Chip detecting fault. Try as one bank module with 8bit chip?"},
+                                   {"Chip changed to 8bit (1 22 ff 0)", "Flash module: 16M"},
+                                   "17",
+                                   512,
+                                   0,
+                                   8},
+                      IdentifyCase{"UnknownChipTwoBanksKnownVendor",
+                                   0x06,
+                                   {0xC2, 0x99, 0x01, 0x0F},
+                                   {true},
+                                   {"Chip unknown. To try as standart 16bit flash chip?"},
+                                   {"Macronix, chip unknown (c2 99 1 f)", "Flash module: 64M"},
+                                   "18",
+                                   2048,
+                                   1,
+                                   16},
+                      IdentifyCase{"UnknownChipTwoBanksUnknownVendor",
+                                   0x06,
+                                   {0x20, 0x99, 0x01, 0x0F},
+                                   {true},
+                                   {"Chip unknown. To try as standart 16bit flash chip?"},
+                                   {"Chip unknown (20 99 1 f)", "Flash module: 64M"},
+                                   "18",
+                                   2048,
+                                   1,
+                                   16}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Identify, FallbackChipUsesTheStandardWriteMode) {
@@ -169,7 +194,8 @@ TEST_P(DeclineTable, CancelClosesWithoutReleaseAndEnds) {
 INSTANTIATE_TEST_SUITE_P(
     Identification, DeclineTable,
     ::testing::Values(DeclineCase{"NoModule", 0x7F, {0xC2, 0x22, 0, 0}, {false}, 1},
-                      DeclineCase{"NoModuleThenUnknown", 0x7F, {0xC2, 0x22, 0, 0}, {true, false}, 2},
+                      DeclineCase{
+                          "NoModuleThenUnknown", 0x7F, {0xC2, 0x22, 0, 0}, {true, false}, 2},
                       DeclineCase{"UnknownModule", 0x44, {0xC2, 0x22, 0, 0}, {false}, 1},
                       DeclineCase{"UnknownChipOneBank", 0x03, {0x11, 0x22, 0, 0}, {false}, 1},
                       DeclineCase{"UnknownChipTwoBanks", 0x05, {0x11, 0x22, 0, 0}, {false}, 1}),
@@ -198,9 +224,9 @@ TEST(Identify, SharpModuleReadsNoChipId) {
   rig.ctx.session.chip.chipName = "earlier chip";
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
   EXPECT_EQ(rig.Requests(), (std::vector<std::string>{"13", "16", "18"}));
-  EXPECT_EQ(rig.Lines(), (std::vector<std::string>{
-                             "Flash module used as china-sharp like module.",
-                             "Chip used as 16-bit wide bus chip with multibanks."}));
+  EXPECT_EQ(rig.Lines(),
+            (std::vector<std::string>{"Flash module used as china-sharp like module.",
+                                      "Chip used as 16-bit wide bus chip with multibanks."}));
   EXPECT_EQ(rig.ctx.session.blockCount, 2048);
   EXPECT_EQ(rig.ctx.session.module.dualBank, 1);
   EXPECT_EQ(rig.ctx.session.module.sizeMB, 64);
@@ -251,10 +277,9 @@ TEST(SelectBank, TwoBanksBeforeBlockZeroAndHalf) {
   Rig rig(Module(0x06));
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
   using P = std::pair<int, std::string>;
-  EXPECT_EQ(Positioning(rig, 2048), (std::vector<P>{{0, "10 00 00 00 00"},
-                                                    {0, "23 01"},
-                                                    {1024, "10 00 00 00 00"},
-                                                    {1024, "23 00"}}));
+  EXPECT_EQ(Positioning(rig, 2048),
+            (std::vector<P>{
+                {0, "10 00 00 00 00"}, {0, "23 01"}, {1024, "10 00 00 00 00"}, {1024, "23 00"}}));
 }
 
 TEST(SelectBank, FailuresReplaceTheLastLineInRed) {
@@ -267,8 +292,8 @@ TEST(SelectBank, FailuresReplaceTheLastLineInRed) {
     rig.device->Faults().atTransfer = 7 + failing;
     EXPECT_EQ(SelectBankForBlock(rig.ctx, 0), 0xFF);
     EXPECT_EQ(rig.ctx.log.LineCount(), lines);
-    EXPECT_EQ(rig.ctx.log.Last().text, failing == 0 ? "[09:05:07] Address set error"
-                                                    : "[09:05:07] Chip select error");
+    EXPECT_EQ(rig.ctx.log.Last().text,
+              failing == 0 ? "[09:05:07] Address set error" : "[09:05:07] Chip select error");
     EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
   }
 }

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "tests/install/udev_rule_syntax.h"
 
@@ -19,7 +21,22 @@ std::string ReadFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-const std::filesystem::path kStagedRule = FW_STAGED_RULE;
+// The tool's rule among the staged rules, found by name so that a renamed rule is still
+// judged as installed; empty (and a failure) when there is not exactly one.
+std::filesystem::path StagedRule() {
+  std::vector<std::filesystem::path> found;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(FW_STAGED_RULES_DIR, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find("flashwrendel") != std::string::npos)
+      found.push_back(entry.path());
+  }
+  if (found.size() != 1) {
+    ADD_FAILURE() << found.size() << " flashwrendel rules in " << FW_STAGED_RULES_DIR;
+    return {};
+  }
+  return found[0];
+}
 
 // True when the rule matches exactly the programmer's USB device node.
 bool MatchesProgrammer(const UdevRule& rule) {
@@ -44,27 +61,31 @@ bool NamesGroup(const UdevRule& rule) {
 }
 
 TEST(InstalledUdevRule, IsWellFormed) {
-  ASSERT_TRUE(std::filesystem::is_regular_file(kStagedRule)) << kStagedRule;
-  const UdevRuleFile file = ParseUdevRules(ReadFile(kStagedRule));
+  const std::filesystem::path rule = StagedRule();
+  ASSERT_TRUE(std::filesystem::is_regular_file(rule)) << rule;
+  const UdevRuleFile file = ParseUdevRules(ReadFile(rule));
   for (const UdevRuleError& error : file.errors) {
-    ADD_FAILURE() << kStagedRule << ":" << error.lineNumber << ": " << error.reason;
+    ADD_FAILURE() << rule << ":" << error.lineNumber << ": " << error.reason;
   }
   EXPECT_EQ(file.rules.size(), 2u);
 }
 
 TEST(InstalledUdevRule, SortsBeforeSeatLateRules) {
   // 73-seat-late.rules turns the uaccess tag into an ACL, so the tag must come first.
-  const std::string name = kStagedRule.filename().string();
+  const std::filesystem::path rule = StagedRule();
+  const std::string name = rule.filename().string();
   ASSERT_GE(name.size(), 3u);
   ASSERT_TRUE(std::isdigit(static_cast<unsigned char>(name[0])) &&
               std::isdigit(static_cast<unsigned char>(name[1])) && name[2] == '-')
       << name;
   EXPECT_LT(std::stoi(name.substr(0, 2)), 70) << name;
-  EXPECT_EQ(kStagedRule.extension(), ".rules");
+  EXPECT_EQ(rule.extension(), ".rules");
 }
 
 TEST(InstalledUdevRule, UaccessAndGroupOnSeparateLinesForTheProgrammer) {
-  const UdevRuleFile file = ParseUdevRules(ReadFile(kStagedRule));
+  const std::filesystem::path rule = StagedRule();
+  ASSERT_FALSE(rule.empty());
+  const UdevRuleFile file = ParseUdevRules(ReadFile(rule));
   ASSERT_TRUE(file.errors.empty());
   int uaccessLines = 0;
   int groupLines = 0;

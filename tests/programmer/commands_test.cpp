@@ -32,9 +32,11 @@ std::vector<CommandCase> SimpleCommands() {
   static uint8_t byte;
   return {
       {"FlashReset", [](auto& l) { return FlashReset(l); }, {{{0x01}}}},
-      {"SetAddress", [](auto& l) { return SetAddress(l, 0x12, 0x34, 0x56, 0x78); },
+      {"SetAddress",
+       [](auto& l) { return SetAddress(l, 0x12, 0x34, 0x56, 0x78); },
        {{{0x10, 0x12, 0x34, 0x56, 0x78}}}},
-      {"SetAddressDiagnostic", [](auto& l) { return SetAddress(l, 0, 0, 0, 0x1F); },
+      {"SetAddressDiagnostic",
+       [](auto& l) { return SetAddress(l, 0, 0, 0, 0x1F); },
        {{{0x10, 0x00, 0x00, 0x00, 0x1F}}}},
       {"GetVersion", [](auto& l) { return GetVersion(l, version); }, {{{0x13}, 2}}},
       {"EraseInitFirst", [](auto& l) { return EraseInit(l, kBankFirst); }, {{{0x14, 0x01}}}},
@@ -47,12 +49,17 @@ std::vector<CommandCase> SimpleCommands() {
       {"GetChipId", [](auto& l) { return GetChipId(l, id); }, {{{0x36}, 4}}},
       {"EraseStartFirst", [](auto& l) { return EraseStart(l, kBankFirst); }, {{{0x50, 0x01}}}},
       {"EraseStartSecond", [](auto& l) { return EraseStart(l, kBankSecond); }, {{{0x50, 0x00}}}},
-      {"ErasePollFirst", [](auto& l) { return ErasePoll(l, kBankFirst, byte); }, {{{0x51, 0x01}, 1}}},
-      {"ErasePollSecond", [](auto& l) { return ErasePoll(l, kBankSecond, byte); },
+      {"ErasePollFirst",
+       [](auto& l) { return ErasePoll(l, kBankFirst, byte); },
+       {{{0x51, 0x01}, 1}}},
+      {"ErasePollSecond",
+       [](auto& l) { return ErasePoll(l, kBankSecond, byte); },
        {{{0x51, 0x00}, 1}}},
-      {"EraseCheckFirst", [](auto& l) { return EraseCheck(l, kBankFirst, byte); },
+      {"EraseCheckFirst",
+       [](auto& l) { return EraseCheck(l, kBankFirst, byte); },
        {{{0x52, 0x01}, 1}}},
-      {"EraseCheckSecond", [](auto& l) { return EraseCheck(l, kBankSecond, byte); },
+      {"EraseCheckSecond",
+       [](auto& l) { return EraseCheck(l, kBankSecond, byte); },
        {{{0x52, 0x00}, 1}}},
   };
 }
@@ -218,8 +225,7 @@ class WriteBlockTest : public ::testing::Test {
   EventLog log_;
   std::vector<uint8_t> block_ = [] {
     std::vector<uint8_t> b(kBlock);
-    for (size_t i = 0; i < b.size(); ++i)
-      b[i] = static_cast<uint8_t>(i * 7 + 3);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * 7 + 3);
     return b;
   }();
 };
@@ -367,10 +373,9 @@ TEST(BusCommands, ResultsPassThroughUnchanged) {
     int atTransfer;  // 0: the request, 1: the answer
     int write, read;
   };
-  for (const Case& c : {Case{sim::FaultKind::Error, 0, -EIO, -EIO},
-                        Case{sim::FaultKind::Short, 0, 6, 0},
-                        Case{sim::FaultKind::Short, 1, 7, 3},
-                        Case{sim::FaultKind::Timeout, 1, 7, -ETIMEDOUT}}) {
+  for (const Case& c :
+       {Case{sim::FaultKind::Error, 0, -EIO, -EIO}, Case{sim::FaultKind::Short, 0, 6, 0},
+        Case{sim::FaultKind::Short, 1, 7, 3}, Case{sim::FaultKind::Timeout, 1, 7, -ETIMEDOUT}}) {
     LinkRig rig;
     sim::DeviceConfig config;
     config.faults.kind = c.kind;
@@ -392,8 +397,7 @@ TEST(BusCommands, ReadSendsOneByteAndAsksForN) {
   EXPECT_EQ(BusRead(rig.link, buffer, 4), 4);
   EXPECT_EQ(Seen(rig.bus), (std::vector<Exchange>{{{0x61}, 4}}));
   // Flash array read at address 0: the start of the pattern image.
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(buffer[i], sim::PatternByte(0));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(buffer[i], sim::PatternByte(0));
 }
 
 TEST(Commands, NothingReachesTheLibraryAfterClose) {

@@ -57,18 +57,16 @@ std::vector<FailureCase> FailureCases() {
       {"ClaimFails", programmer([](sim::DeviceConfig& c) { c.faults.claimFails = true; }),
        "Device interface error",
        Then(kFindCalls, {"usb_open", "usb_set_configuration", "usb_claim_interface", "usb_close"})},
-      {"VersionRequestFails",
-       programmer([](sim::DeviceConfig& c) { c.faults.atTransfer = 0; }), "Device error",
+      {"VersionRequestFails", programmer([](sim::DeviceConfig& c) { c.faults.atTransfer = 0; }),
+       "Device error",
        Then(kFindCalls, {"usb_open", "usb_set_configuration", "usb_claim_interface",
                          "usb_bulk_write", "usb_close"})},
-      {"VersionAnswerTimesOut",
-       programmer([](sim::DeviceConfig& c) {
+      {"VersionAnswerTimesOut", programmer([](sim::DeviceConfig& c) {
          c.faults.atTransfer = 1;
          c.faults.kind = sim::FaultKind::Timeout;
        }),
        "Device error", versionCheck},
-      {"VersionAnswerShort",
-       programmer([](sim::DeviceConfig& c) {
+      {"VersionAnswerShort", programmer([](sim::DeviceConfig& c) {
          c.faults.atTransfer = 1;
          c.faults.kind = sim::FaultKind::Short;
        }),
@@ -87,13 +85,13 @@ TEST(OpenProgrammerLink, EachFailureShowsItsMessageAndLeavesNothingOpen) {
     c.setUp(rig.bus);
     EXPECT_FALSE(rig.Open());
     ASSERT_EQ(rig.window.messages.size(), 1u);
-    EXPECT_EQ(rig.window.messages[0], (FakeWindow::Message{c.message, "Flash programmator", false}));
+    EXPECT_EQ(rig.window.messages[0],
+              (FakeWindow::Message{c.message, "Flash programmator", false}));
     EXPECT_EQ(rig.bus.CallNames(), c.calls);
     // Failures inside the connection close without releasing the interface.
     EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
     EXPECT_EQ(rig.link.handle, nullptr);
-    for (int id = 0; id < rig.bus.DeviceCount(); ++id)
-      EXPECT_FALSE(rig.bus.Device(id).IsOpen());
+    for (int id = 0; id < rig.bus.DeviceCount(); ++id) EXPECT_FALSE(rig.bus.Device(id).IsOpen());
   }
 }
 
@@ -198,7 +196,8 @@ TEST(OpenProgrammerLink, LibraryWithoutUsbFunctionsGivesDeviceNotFound) {
   // Any library lacking the names: every function keeps its failing stand-in.
   FakeWindow window;
   ProgrammerLink link;
-  EXPECT_FALSE(OpenProgrammerLink(link, [] { return BindUsbLibrary("libm.so.6"); }, window));
+  EXPECT_FALSE(OpenProgrammerLink(
+      link, [] { return BindUsbLibrary("libm.so.6"); }, window));
   EXPECT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].text, "Device not found");
 }

@@ -32,8 +32,7 @@ struct LinkRig {
 
   std::vector<std::string> MessageTexts() const {
     std::vector<std::string> texts;
-    for (const auto& m : window.messages)
-      texts.push_back(m.text);
+    for (const auto& m : window.messages) texts.push_back(m.text);
     return texts;
   }
 };

@@ -50,13 +50,15 @@ std::vector<std::string> Rig::Lines() const {
 }
 
 void Rig::SelectRead(const std::string& path) {
-  if (!ctx.readMode) Button1Click(ctx);
+  if (!ctx.readMode)
+    Button1Click(ctx);
   window.dialogAnswers[FileDialog::SaveDialog1].push_back(path);
   window.SetChecked(Control::CheckBox1, true);
 }
 
 void Rig::SelectCheck(const std::string& path) {
-  if (ctx.readMode) Button1Click(ctx);
+  if (ctx.readMode)
+    Button1Click(ctx);
   window.dialogAnswers[FileDialog::OpenDialog2].push_back(path);
   window.SetChecked(Control::CheckBox1, true);
 }
@@ -66,14 +68,17 @@ void Rig::SelectWrite(const std::string& path) {
   window.SetChecked(Control::CheckBox3, true);
 }
 
-void Rig::SelectErase() { window.SetChecked(Control::CheckBox2, true); }
+void Rig::SelectErase() {
+  window.SetChecked(Control::CheckBox2, true);
+}
 
 std::string HexBytes(const std::vector<uint8_t>& bytes) {
   std::string text;
   char b[4];
   for (size_t i = 0; i < bytes.size(); ++i) {
     std::snprintf(b, sizeof b, "%02X", bytes[i]);
-    if (i) text += ' ';
+    if (i)
+      text += ' ';
     text += b;
   }
   return text;

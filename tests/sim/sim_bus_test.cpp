@@ -1,0 +1,277 @@
+#include "sim/sim_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "sim/in_process_usb.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Opens the first device of the bus list by hand, as a host would.
+usb_dev_handle* OpenFirst(sim::SimBus& bus) {
+  bus.Init();
+  bus.FindBusses();
+  bus.FindDevices();
+  struct usb_bus* list = bus.GetBusses();
+  return list && list->devices ? bus.Open(list->devices) : nullptr;
+}
+
+int Write(sim::SimBus& bus, usb_dev_handle* h, const Bytes& bytes, int ep = 0x04) {
+  return bus.BulkWrite(h, ep, reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 1000);
+}
+
+int Read(sim::SimBus& bus, usb_dev_handle* h, int size, int ep = 0x85) {
+  std::vector<char> buffer(size_t(size) + 1);
+  return bus.BulkRead(h, ep, buffer.data(), size, 1000);
+}
+
+TEST(SimBus, BusListShowsTopologyOnlyAfterTheHostRefreshesIt) {
+  sim::SimBus bus;
+  const int first = bus.AddBus();
+  bus.AddDevice(first, {.vendorId = 0x1234, .productId = 0x5678});
+  bus.AddDevice(first);
+  bus.AddProgrammer({.vendorId = 0xFFFF, .productId = 0x0201});
+  EXPECT_EQ(bus.GetBusses(), nullptr);
+  EXPECT_EQ(bus.FindBusses(), 2);
+  EXPECT_EQ(bus.FindDevices(), 3);
+  struct usb_bus* list = bus.GetBusses();
+  ASSERT_NE(list, nullptr);
+  ASSERT_NE(list->devices, nullptr);
+  EXPECT_EQ(list->devices->descriptor.idVendor, 0x1234);
+  EXPECT_EQ(list->devices->descriptor.idProduct, 0x5678);
+  ASSERT_NE(list->devices->next, nullptr);
+  EXPECT_EQ(list->devices->next->descriptor.idVendor, 0xFFFF);
+  EXPECT_EQ(list->devices->next->descriptor.idProduct, 0x0201);
+  EXPECT_EQ(list->devices->next->next, nullptr);
+  EXPECT_EQ(list->devices->next->bus, list);
+  ASSERT_NE(list->next, nullptr);
+  EXPECT_EQ(list->next->prev, list);
+  ASSERT_NE(list->next->devices, nullptr);
+  EXPECT_EQ(list->next->devices->next, nullptr);
+  EXPECT_EQ(list->next->next, nullptr);
+}
+
+TEST(SimBus, ConfigurationAndInterfaceRules) {
+  sim::SimBus bus;
+  bus.AddProgrammer();
+  usb_dev_handle* h = OpenFirst(bus);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(bus.SetConfiguration(h, 2), -EINVAL);
+  EXPECT_EQ(bus.SetConfiguration(h, 1), 0);
+  EXPECT_EQ(bus.ClaimInterface(h, 1), -EINVAL);
+  EXPECT_EQ(bus.ClaimInterface(h, 0), 0);
+  EXPECT_EQ(bus.ReleaseInterface(h, 0), 0);
+  EXPECT_EQ(bus.Close(h), 0);
+}
+
+TEST(SimBus, ConfiguredUsbFaults) {
+  struct Case {
+    std::string name;
+    sim::UsbFaults faults;
+    bool opens;
+    int setConfiguration, claim;
+  };
+  for (const Case& c :
+       {Case{"none", {}, true, 0, 0}, Case{"open", {.openFails = true}, false, 0, 0},
+        Case{"configuration", {.setConfigurationFails = true}, true, -EBUSY, 0},
+        Case{"claim", {.claimFails = true}, true, 0, -EBUSY}}) {
+    SCOPED_TRACE(c.name);
+    sim::SimBus bus;
+    bus.AddProgrammer({.faults = c.faults});
+    usb_dev_handle* h = OpenFirst(bus);
+    EXPECT_EQ(h != nullptr, c.opens);
+    if (h) {
+      EXPECT_EQ(bus.SetConfiguration(h, 1), c.setConfiguration);
+      EXPECT_EQ(bus.ClaimInterface(h, 0), c.claim);
+    }
+  }
+}
+
+TEST(SimBus, TransferFaultOnTheNthTransferCountedFromOpen) {
+  struct Case {
+    sim::FaultKind kind;
+    int result;
+  };
+  for (const Case c : {Case{sim::FaultKind::Error, -EIO}, Case{sim::FaultKind::Timeout, -ETIMEDOUT},
+                       Case{sim::FaultKind::Short, 1}}) {
+    sim::SimBus bus;
+    bus.AddProgrammer({.faults = {.kind = c.kind, .atTransfer = 3}});
+    usb_dev_handle* h = OpenFirst(bus);
+    EXPECT_EQ(Write(bus, h, {0x13}), 1);
+    EXPECT_EQ(Read(bus, h, 2), 2);
+    EXPECT_EQ(Write(bus, h, {0x13}), 1);
+    EXPECT_EQ(Read(bus, h, 2), c.result);  // transfer 3
+    EXPECT_EQ(Write(bus, h, {0x13}), 1);
+    EXPECT_EQ(Read(bus, h, 2), 2);
+    // A new open starts counting again.
+    bus.Close(h);
+    h = OpenFirst(bus);
+    EXPECT_EQ(Write(bus, h, {0x13}), 1);
+    EXPECT_EQ(Read(bus, h, 2), 2);
+    EXPECT_EQ(Write(bus, h, {0x13}), 1);
+    EXPECT_EQ(Read(bus, h, 2), c.result);
+  }
+}
+
+TEST(SimBus, ShortOutTransferLosesItsLastByte) {
+  sim::SimBus bus;
+  sim::SimDevice& device =
+      bus.AddProgrammer({.faults = {.kind = sim::FaultKind::Short, .atTransfer = 0}});
+  usb_dev_handle* h = OpenFirst(bus);
+  EXPECT_EQ(Write(bus, h, {0x10, 0, 0, 0, 9}), 4);
+  EXPECT_EQ(device.Model().Address(), 0u);  // the truncated request was ignored
+  EXPECT_EQ(device.Model().IgnoredRequests(), 1);
+}
+
+TEST(SimBus, FaultOnTheNthBlockOfAReadOrAWrite) {
+  sim::SimBus bus;
+  sim::SimDevice& device = bus.AddProgrammer(
+      {.faults = {.kind = sim::FaultKind::Error, .atReadBlock = 2, .atWriteBlock = 1}});
+  usb_dev_handle* h = OpenFirst(bus);
+  for (int block = 0; block < 3; ++block) {
+    EXPECT_EQ(Write(bus, h, {0x12}), 1);
+    EXPECT_EQ(Read(bus, h, 0x8000), block == 2 ? -EIO : 0x8000) << block;
+  }
+  const Bytes data(64, 0);
+  for (int block = 0; block < 2; ++block) {
+    EXPECT_EQ(Write(bus, h, {0x11}), 1);
+    EXPECT_EQ(Write(bus, h, data), block == 1 ? -EIO : 64) << block;
+    if (block == 0)
+      EXPECT_EQ(Read(bus, h, 1), 1);
+  }
+  EXPECT_EQ(device.Model().WriteBlocks(), 1);
+}
+
+TEST(SimBus, VanishedDeviceFailsEveryLaterTransfer) {
+  sim::SimBus bus;
+  bus.AddProgrammer({.faults = {.vanishAfter = 2}});
+  usb_dev_handle* h = OpenFirst(bus);
+  EXPECT_EQ(Write(bus, h, {0x16}), 1);
+  EXPECT_EQ(Read(bus, h, 1), 1);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Write(bus, h, {0x16}), -ENODEV);
+    EXPECT_EQ(Read(bus, h, 1), -ENODEV);
+  }
+}
+
+TEST(SimBus, WrongEndpointsAndBadHandlesFail) {
+  sim::SimBus bus;
+  bus.AddProgrammer();
+  usb_dev_handle* h = OpenFirst(bus);
+  EXPECT_EQ(Write(bus, h, {0x16}, 0x05), -EINVAL);
+  EXPECT_EQ(Read(bus, h, 1, 0x81), -EINVAL);
+  EXPECT_EQ(Write(bus, nullptr, {0x16}), -EINVAL);
+  EXPECT_EQ(Read(bus, nullptr, 1), -EINVAL);
+  EXPECT_EQ(bus.SetConfiguration(nullptr, 1), -EBADF);
+  EXPECT_EQ(bus.Close(nullptr), -EBADF);
+}
+
+TEST(SimBus, RecordsEveryCallAndMarksUseAfterClose) {
+  sim::SimBus bus;
+  sim::SimDevice& device = bus.AddProgrammer();
+  usb_dev_handle* h = OpenFirst(bus);
+  EXPECT_TRUE(device.IsOpen());
+  Write(bus, h, {0x13});
+  Read(bus, h, 2);
+  bus.ReleaseInterface(h, 0);
+  bus.Close(h);
+  EXPECT_FALSE(device.IsOpen());
+  EXPECT_EQ(Write(bus, h, {0x01}), -EBADF);
+  EXPECT_EQ(Read(bus, h, 1), -EBADF);
+  EXPECT_EQ(bus.Close(h), -EBADF);
+
+  EXPECT_EQ(bus.CallNames(),
+            (std::vector<std::string>{"usb_init", "usb_find_busses", "usb_find_devices",
+                                      "usb_get_busses", "usb_open", "usb_bulk_write",
+                                      "usb_bulk_read", "usb_release_interface", "usb_close",
+                                      "usb_bulk_write", "usb_bulk_read", "usb_close"}));
+  EXPECT_EQ(bus.CallCount("usb_close"), 2);
+  EXPECT_TRUE(bus.Calls().back().afterClose);
+  EXPECT_EQ(bus.TransfersAfterClose(), 2);
+  const auto& t = bus.Transfers();
+  ASSERT_EQ(t.size(), 4u);
+  EXPECT_EQ(t[0].device, device.Id());
+  EXPECT_TRUE(t[0].out);
+  EXPECT_EQ(t[0].endpoint, 0x04);
+  EXPECT_EQ(t[0].timeout, 1000);
+  EXPECT_EQ(t[0].result, 1);
+  EXPECT_FALSE(t[1].out);
+  EXPECT_EQ(t[1].requested, 2);
+  EXPECT_EQ(t[1].bytes, (Bytes{2, 1}));
+  EXPECT_TRUE(t[2].afterClose);
+  EXPECT_EQ(bus.OutRequests(), (std::vector<Bytes>{{0x13}, {0x01}}));
+
+  bus.ClearRecord();
+  EXPECT_TRUE(bus.Calls().empty());
+  EXPECT_TRUE(bus.Transfers().empty());
+}
+
+TEST(SimBus, RecordLimitCutsLongTransfers) {
+  sim::SimBus bus;
+  bus.AddProgrammer();
+  usb_dev_handle* h = OpenFirst(bus);
+  Bytes block(300);
+  for (size_t i = 0; i < block.size(); ++i) block[i] = uint8_t(i);
+  Write(bus, h, {0x11});
+  Write(bus, h, block);
+  bus.SetRecordLimit(1000);
+  Write(bus, h, {0x11});
+  Write(bus, h, block);
+  const auto requests = bus.OutRequests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[1], Bytes(block.begin(), block.begin() + 64));
+  EXPECT_EQ(requests[3], block);
+  EXPECT_EQ(bus.Transfers()[1].requested, 300);
+}
+
+TEST(InProcessUsbApi, DrivesTheCurrentBusAndFailsOnceItIsGone) {
+  UsbApi api = UnboundUsbApi();
+  {
+    sim::SimBus bus;
+    bus.AddProgrammer();
+    api = sim::InProcessUsbApi(bus);
+    EXPECT_EQ(sim::SimBus::Current(), &bus);
+    api.usb_init();
+    EXPECT_EQ(api.usb_find_busses(), 1);
+    EXPECT_EQ(api.usb_find_devices(), 1);
+    struct usb_bus* list = api.usb_get_busses();
+    ASSERT_NE(list, nullptr);
+    usb_dev_handle* h = api.usb_open(list->devices);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(api.usb_set_configuration(h, 1), 0);
+    EXPECT_EQ(api.usb_claim_interface(h, 0), 0);
+    char answer[2] = {};
+    EXPECT_EQ(api.usb_bulk_write(h, 0x04, "\x13", 1, 1000), 1);
+    EXPECT_EQ(api.usb_bulk_read(h, 0x85, answer, 2, 1000), 2);
+    EXPECT_EQ(answer[0], 2);
+    EXPECT_EQ(answer[1], 1);
+    EXPECT_EQ(api.usb_release_interface(h, 0), 0);
+    EXPECT_EQ(api.usb_close(h), 0);
+    EXPECT_EQ(bus.CallCount("usb_init"), 1);
+  }
+  EXPECT_EQ(sim::SimBus::Current(), nullptr);
+  api.usb_init();
+  EXPECT_EQ(api.usb_find_busses(), -2);
+  EXPECT_EQ(api.usb_get_busses(), nullptr);
+  EXPECT_EQ(api.usb_open(nullptr), nullptr);
+  EXPECT_EQ(api.usb_bulk_write(nullptr, 0x04, "\x13", 1, 1000), -2);
+}
+
+TEST(InProcessBinder, EachBindMakesItsBusCurrent) {
+  sim::SimBus first, second;
+  const UsbBinder bindFirst = sim::InProcessBinder(first);
+  const UsbBinder bindSecond = sim::InProcessBinder(second);
+  bindSecond();
+  EXPECT_EQ(sim::SimBus::Current(), &second);
+  bindFirst().usb_init();
+  EXPECT_EQ(sim::SimBus::Current(), &first);
+  EXPECT_EQ(first.CallCount("usb_init"), 1);
+  EXPECT_EQ(second.CallCount("usb_init"), 0);
+}
+
+}  // namespace
