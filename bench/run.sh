@@ -5,6 +5,7 @@
 # them run in the order of `sections` below. Add a section by writing its function and
 # appending its name there.
 set -euo pipefail
+export LC_ALL=C
 
 build=$(cd "${1:?usage: bench/run.sh BUILD_DIR [SECTION...]}" && pwd)
 shift
@@ -13,23 +14,27 @@ trap 'rm -rf "$work"' EXIT
 
 sections=(digest_micro digest_file)
 
-# Wall time of one command in nanoseconds, best of three, output discarded. The first
-# run also warms the page cache for the runs that follow.
-best_ns() {
-  local best=0 start end elapsed
+# "WALL_MS CPU_MS" of one command, each the best of three runs, output discarded. The
+# first run also warms the page cache. The CPU time (user + system) is what the ratio
+# uses: the machine is shared, and other work stretches the wall time.
+measure() {
+  local runs=()
   for _ in 1 2 3; do
-    start=$(date +%s%N)
-    "$@" >/dev/null
-    end=$(date +%s%N)
-    elapsed=$((end - start))
-    if [ "$best" -eq 0 ] || [ "$elapsed" -lt "$best" ]; then best=$elapsed; fi
+    runs+=("$({
+      TIMEFORMAT='%3R %3U %3S'
+      time "$@" >/dev/null 2>&1
+    } 2>&1)")
   done
-  echo "$best"
+  printf '%s\n' "${runs[@]}" | awk '{
+      wall = $1; cpu = $2 + $3
+      if (NR == 1 || wall < bestWall) bestWall = wall
+      if (NR == 1 || cpu < bestCpu) bestCpu = cpu
+    }
+    END { printf "%.1f %.1f\n", bestWall * 1000, bestCpu * 1000 }'
 }
 
-# MB/s (10^6 bytes per second) of BYTES handled in NS nanoseconds.
-mb_per_s() { awk -v b="$1" -v ns="$2" 'BEGIN { printf "%.0f", b / (ns / 1e9) / 1e6 }'; }
-ms() { awk -v ns="$1" 'BEGIN { printf "%.1f", ns / 1e6 }'; }
+# MB/s (10^6 bytes per second) of BYTES handled in MS milliseconds.
+mb_per_s() { awk -v b="$1" -v ms="$2" 'BEGIN { printf "%.0f", (ms > 0) ? b / (ms / 1e3) / 1e6 : 0 }'; }
 
 # Google Benchmark figures of each digest over 32768-byte blocks.
 section_digest_micro() {
@@ -53,19 +58,18 @@ section_digest_file() {
     return 1
   fi
 
-  local t_ours t_md5 t_sha1 t_cksum
-  t_ours=$(best_ns "$build/bench/digest_file" "$file")
-  t_md5=$(best_ns md5sum "$file")
-  t_sha1=$(best_ns sha1sum "$file")
-  t_cksum=$(best_ns cksum "$file")
-
-  printf '%-12s %9s ms %7s MB/s\n' \
-    digest_file "$(ms "$t_ours")" "$(mb_per_s "$bytes" "$t_ours")" \
-    md5sum "$(ms "$t_md5")" "$(mb_per_s "$bytes" "$t_md5")" \
-    sha1sum "$(ms "$t_sha1")" "$(mb_per_s "$bytes" "$t_sha1")" \
-    cksum "$(ms "$t_cksum")" "$(mb_per_s "$bytes" "$t_cksum")"
-  awk -v o="$t_ours" -v a="$t_md5" -v b="$t_sha1" -v c="$t_cksum" \
-    'BEGIN { printf "ratio digest_file / (md5sum + sha1sum + cksum) = %.2f (target <= 1.00)\n", o / (a + b + c) }'
+  local tool wall cpu walls=() cpus=()
+  printf '%-12s %10s %10s %9s\n' "" "wall ms" "cpu ms" "cpu MB/s"
+  for tool in "$build/bench/digest_file" md5sum sha1sum cksum; do
+    read -r wall cpu <<<"$(measure "$tool" "$file")"
+    walls+=("$wall")
+    cpus+=("$cpu")
+    printf '%-12s %10s %10s %9s\n' "$(basename "$tool")" "$wall" "$cpu" "$(mb_per_s "$bytes" "$cpu")"
+  done
+  awk -v o="${cpus[0]}" -v a="${cpus[1]}" -v b="${cpus[2]}" -v c="${cpus[3]}" \
+    -v ow="${walls[0]}" -v aw="${walls[1]}" -v bw="${walls[2]}" -v cw="${walls[3]}" 'BEGIN {
+      printf "ratio digest_file / (md5sum + sha1sum + cksum): cpu %.2f, wall %.2f (target <= 1.00)\n",
+        o / (a + b + c), ow / (aw + bw + cw) }'
 }
 
 if [ $# -gt 0 ]; then sections=("$@"); fi

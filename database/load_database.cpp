@@ -73,10 +73,12 @@ bool TooFew(const Parameters& p, size_t needed) {
 std::optional<uint8_t> DecimalOneOf(const std::string& parameter,
                                     std::initializer_list<int64_t> accepted) {
   const std::optional<ScannedNumber> n = ScanNumber(parameter, NumberBase::Decimal);
-  if (n)
-    for (int64_t value : accepted)
-      if (n->Is(value))
-        return n->lowByte;
+  if (!n)
+    return std::nullopt;
+  for (int64_t value : accepted) {
+    if (n->Is(value))
+      return n->lowByte;
+  }
   return std::nullopt;
 }
 

@@ -42,7 +42,17 @@ struct I {
 template <typename Fn, int S>
 [[gnu::always_inline]] inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x,
                                         uint32_t t) {
-  a += Fn::Mix(b, c, d) + x + t;
+  a += x + t;
+  a += Fn::Mix(b, c, d);
+  a = Rotl(a, S) + b;
+}
+
+// G as two sums: the half without b, the newest value, can start before b is known.
+template <int S>
+[[gnu::always_inline]] inline void StepG(uint32_t& a, uint32_t b, uint32_t c, uint32_t d,
+                                         uint32_t x, uint32_t t) {
+  a += x + t + (c & ~d);
+  a += b & d;
   a = Rotl(a, S) + b;
 }
 
@@ -71,22 +81,22 @@ void ProcessBlocks(uint32_t state[4], const uint8_t* data, size_t blocks) {
     Step<F, 17>(c, d, a, b, x[14], 0xa679438e);
     Step<F, 22>(b, c, d, a, x[15], 0x49b40821);
 
-    Step<G, 5>(a, b, c, d, x[1], 0xf61e2562);
-    Step<G, 9>(d, a, b, c, x[6], 0xc040b340);
-    Step<G, 14>(c, d, a, b, x[11], 0x265e5a51);
-    Step<G, 20>(b, c, d, a, x[0], 0xe9b6c7aa);
-    Step<G, 5>(a, b, c, d, x[5], 0xd62f105d);
-    Step<G, 9>(d, a, b, c, x[10], 0x02441453);
-    Step<G, 14>(c, d, a, b, x[15], 0xd8a1e681);
-    Step<G, 20>(b, c, d, a, x[4], 0xe7d3fbc8);
-    Step<G, 5>(a, b, c, d, x[9], 0x21e1cde6);
-    Step<G, 9>(d, a, b, c, x[14], 0xc33707d6);
-    Step<G, 14>(c, d, a, b, x[3], 0xf4d50d87);
-    Step<G, 20>(b, c, d, a, x[8], 0x455a14ed);
-    Step<G, 5>(a, b, c, d, x[13], 0xa9e3e905);
-    Step<G, 9>(d, a, b, c, x[2], 0xfcefa3f8);
-    Step<G, 14>(c, d, a, b, x[7], 0x676f02d9);
-    Step<G, 20>(b, c, d, a, x[12], 0x8d2a4c8a);
+    StepG<5>(a, b, c, d, x[1], 0xf61e2562);
+    StepG<9>(d, a, b, c, x[6], 0xc040b340);
+    StepG<14>(c, d, a, b, x[11], 0x265e5a51);
+    StepG<20>(b, c, d, a, x[0], 0xe9b6c7aa);
+    StepG<5>(a, b, c, d, x[5], 0xd62f105d);
+    StepG<9>(d, a, b, c, x[10], 0x02441453);
+    StepG<14>(c, d, a, b, x[15], 0xd8a1e681);
+    StepG<20>(b, c, d, a, x[4], 0xe7d3fbc8);
+    StepG<5>(a, b, c, d, x[9], 0x21e1cde6);
+    StepG<9>(d, a, b, c, x[14], 0xc33707d6);
+    StepG<14>(c, d, a, b, x[3], 0xf4d50d87);
+    StepG<20>(b, c, d, a, x[8], 0x455a14ed);
+    StepG<5>(a, b, c, d, x[13], 0xa9e3e905);
+    StepG<9>(d, a, b, c, x[2], 0xfcefa3f8);
+    StepG<14>(c, d, a, b, x[7], 0x676f02d9);
+    StepG<20>(b, c, d, a, x[12], 0x8d2a4c8a);
 
     Step<H, 4>(a, b, c, d, x[5], 0xfffa3942);
     Step<H, 11>(d, a, b, c, x[8], 0x8771f681);

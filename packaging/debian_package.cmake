@@ -11,6 +11,8 @@ fw_gzip(${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian
         ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
 install(FILES copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME flashwrendel)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME flashwrendel)
@@ -25,7 +27,7 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${FW_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# libusb-0.1-4 may be bound at run time, out of sight of dpkg-shlibdeps, so the
+# The tool loads libusb-0.1-4 at run time, out of sight of dpkg-shlibdeps, so the
 # libraries are named here; dpkg-shlibdeps adds the versions the binary was linked with.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6widgets6, libqt6gui6, libqt6core6, libusb-0.1-4")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

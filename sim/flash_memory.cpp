@@ -25,48 +25,57 @@ size_t FlashMemory::AllocatedChunks() const {
   return count;
 }
 
-uint8_t FlashMemory::Baseline(int bank, size_t offset) const {
-  if (banks_[bank].erased)
-    return 0xFF;
-  switch (contents_) {
-    case InitialContents::Erased:
-      return 0xFF;
-    case InitialContents::Zero:
-      return 0x00;
-    case InitialContents::Pattern:
-      break;
+void FlashMemory::FillBaseline(int bank, size_t offset, uint8_t* out, size_t n) const {
+  if (banks_[bank].erased || contents_ == InitialContents::Erased) {
+    std::memset(out, 0xFF, n);
+  } else if (contents_ == InitialContents::Zero) {
+    std::memset(out, 0x00, n);
+  } else {
+    const uint64_t base = DumpOffset(bank, offset);
+    for (size_t i = 0; i < n; ++i) out[i] = PatternByte(base + i);
   }
-  return PatternByte(DumpOffset(bank, offset));
 }
 
 uint8_t* FlashMemory::Chunk(int bank, size_t index) {
   auto& chunk = banks_[bank].chunks[index];
   if (!chunk) {
     chunk = std::make_unique<uint8_t[]>(kChunkSize);
-    const size_t base = index * kChunkSize;
-    for (size_t i = 0; i < kChunkSize; ++i) chunk[i] = Baseline(bank, base + i);
+    FillBaseline(bank, index * kChunkSize, chunk.get(), kChunkSize);
   }
   return chunk.get();
 }
 
 void FlashMemory::Read(int bank, size_t offset, uint8_t* out, size_t n) const {
-  for (size_t i = 0; i < n; ++i) {
-    const size_t at = offset + i;
-    if (bank < 0 || bank >= BankCount() || at >= bankSize_) {
-      out[i] = 0xFF;
-      continue;
-    }
-    const auto& chunk = banks_[bank].chunks[at / kChunkSize];
-    out[i] = chunk ? chunk[at % kChunkSize] : Baseline(bank, at);
+  if (bank < 0 || bank >= BankCount() || offset >= bankSize_) {
+    std::memset(out, 0xFF, n);
+    return;
+  }
+  const size_t inside = std::min(n, bankSize_ - offset);
+  std::memset(out + inside, 0xFF, n - inside);  // beyond the bank: nothing answers
+  for (size_t done = 0; done < inside;) {
+    const size_t at = offset + done;
+    const size_t inChunk = at % kChunkSize;
+    const size_t step = std::min(inside - done, kChunkSize - inChunk);
+    if (const auto& chunk = banks_[bank].chunks[at / kChunkSize])
+      std::memcpy(out + done, chunk.get() + inChunk, step);
+    else
+      FillBaseline(bank, at, out + done, step);
+    done += step;
   }
 }
 
 void FlashMemory::Program(int bank, size_t offset, const uint8_t* data, size_t n) {
-  if (bank < 0 || bank >= BankCount())
+  if (bank < 0 || bank >= BankCount() || offset >= bankSize_)
     return;
-  for (size_t i = 0; i < n && offset + i < bankSize_; ++i) {
-    const size_t at = offset + i;
-    Chunk(bank, at / kChunkSize)[at % kChunkSize] &= data[i];
+  n = std::min(n, bankSize_ - offset);
+  for (size_t done = 0; done < n;) {
+    const size_t at = offset + done;
+    const size_t inChunk = at % kChunkSize;
+    const size_t step = std::min(n - done, kChunkSize - inChunk);
+    uint8_t* cells = Chunk(bank, at / kChunkSize) + inChunk;
+    for (size_t i = 0; i < step; ++i)
+      cells[i] &= data[done + i];  // NOR cells: programming only clears bits
+    done += step;
   }
 }
 

@@ -51,7 +51,8 @@ class FlashMemory {
   };
 
   void Store(size_t dumpOffset, const uint8_t* data, size_t n);  // replaces, no AND
-  uint8_t Baseline(int bank, size_t offset) const;
+  // What untouched bytes of a bank hold: the initial contents, or 0xFF after an erase.
+  void FillBaseline(int bank, size_t offset, uint8_t* out, size_t n) const;
   uint8_t* Chunk(int bank, size_t index);  // allocates and fills it with the baseline
   size_t DumpOffset(int bank, size_t offset) const { return bank * bankSize_ + offset; }
 

@@ -52,5 +52,7 @@ for page in flashwrendel flashwrendel-launch; do
 done
 expect_true "copyright file" test -s "$usr/share/doc/flashwrendel/copyright"
 expect_true "changelog is intact gzip" gzip -t "$usr/share/doc/flashwrendel/changelog.Debian.gz"
+expect_true "lintian overrides installed unchanged" \
+  cmp -s "$usr/share/lintian/overrides/flashwrendel" "$source/packaging/debian/lintian-overrides"
 
 finish

@@ -34,7 +34,8 @@ for expected in \
   "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel.1.gz" \
   "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel-launch.1.gz" \
   "-rw-r--r-- root/root ./usr/share/doc/flashwrendel/copyright" \
-  "-rw-r--r-- root/root ./usr/share/doc/flashwrendel/changelog.Debian.gz"; do
+  "-rw-r--r-- root/root ./usr/share/doc/flashwrendel/changelog.Debian.gz" \
+  "-rw-r--r-- root/root ./usr/share/lintian/overrides/flashwrendel"; do
   expect_true "package lists: $expected" grep -qxF -- "$expected" <<<"$entries"
 done
 outside=$(awk '{ print $3 }' <<<"$entries" | grep -v -e '^\./$' -e '^\./usr/' || true)

@@ -397,7 +397,7 @@ TEST(BusCommands, ReadSendsOneByteAndAsksForN) {
   EXPECT_EQ(BusRead(rig.link, buffer, 4), 4);
   EXPECT_EQ(Seen(rig.bus), (std::vector<Exchange>{{{0x61}, 4}}));
   // Flash array read at address 0: the start of the pattern image.
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(buffer[i], sim::PatternByte(0));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(buffer[i], sim::PatternByte(uint64_t(i)));
 }
 
 TEST(Commands, NothingReachesTheLibraryAfterClose) {

@@ -164,8 +164,9 @@ TEST(FindProgrammer, FirstMatchThatCannotBeOpenedEndsTheSearch) {
   EXPECT_EQ(rig.MessageTexts(), (std::vector<std::string>{"Device not found"}));
   ASSERT_EQ(rig.bus.CallCount("usb_open"), 1);
   for (const sim::ApiCall& call : rig.bus.Calls())
-    if (call.name == "usb_open")
+    if (call.name == "usb_open") {
       EXPECT_EQ(call.device, first.Id());
+    }
   EXPECT_FALSE(second.IsOpen());
 }
 

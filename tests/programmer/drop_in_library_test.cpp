@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,14 @@
 namespace {
 
 const char* const kLibrary = FW_BINARY_DIR "/simlib/libusb-0.1.so.4";
+
+// The byte at `offset` of a file, or -1.
+int ByteAt(const std::string& path, uint64_t offset) {
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  const int byte = in.get();
+  return in ? byte : -1;
+}
 
 class DropInLibrary : public ::testing::Test {
  protected:
@@ -50,7 +59,7 @@ TEST_F(DropInLibrary, BindsAllElevenFunctions) {
 TEST_F(DropInLibrary, ConnectsReadsBothBanksAndSavesTheImageOnClose) {
   const std::string image = dir_.File("out.bin");
   Configure(
-      "# a two-bank 32M module\nmodule_type = 0x05\nsize_mib=32\ndual_bank=1\n"
+      "# a two-bank 16M module\nmodule_type = 0x05\nsize_mib=16\ndual_bank=1\n"
       "contents=pattern\nimage_out=" +
       image + "\n");
   FakeWindow window;
@@ -65,16 +74,15 @@ TEST_F(DropInLibrary, ConnectsReadsBothBanksAndSavesTheImageOnClose) {
   ASSERT_EQ(SetAddress(link, 0, 0, 0, 0), kCommandOk);
   ASSERT_EQ(ChipSelect(link, kBankSecond), kCommandOk);
   ASSERT_EQ(ReadBlock(link, block.data(), 0x80, 0x00), kCommandOk);
-  const uint64_t secondBank = 16u << 20;  // dump order: the first bank, then the second
+  const uint64_t secondBank = 8u << 20;  // dump order: the first bank, then the second
   for (size_t i = 0; i < block.size(); ++i)
     ASSERT_EQ(block[i], sim::PatternByte(secondBank + i)) << i;
   CloseProgrammer(link);
 
-  const std::vector<uint8_t> saved = ReadFileBytes(image);
-  ASSERT_EQ(saved.size(), 32u << 20);
+  EXPECT_EQ(std::filesystem::file_size(image), 16u << 20);
   for (uint64_t at :
-       {uint64_t{0}, uint64_t{12345}, secondBank, secondBank + 777, uint64_t{(32u << 20) - 1}})
-    EXPECT_EQ(saved[at], sim::PatternByte(at)) << at;
+       {uint64_t{0}, uint64_t{12345}, secondBank, secondBank + 777, uint64_t{(16u << 20) - 1}})
+    EXPECT_EQ(ByteAt(image, at), sim::PatternByte(at)) << at;
 }
 
 TEST_F(DropInLibrary, AnotherConfigurationIsReadAtTheNextConnection) {

@@ -141,8 +141,9 @@ TEST(SimBus, FaultOnTheNthBlockOfAReadOrAWrite) {
   for (int block = 0; block < 2; ++block) {
     EXPECT_EQ(Write(bus, h, {0x11}), 1);
     EXPECT_EQ(Write(bus, h, data), block == 1 ? -EIO : 64) << block;
-    if (block == 0)
+    if (block == 0) {
       EXPECT_EQ(Read(bus, h, 1), 1);
+    }
   }
   EXPECT_EQ(device.Model().WriteBlocks(), 1);
 }

@@ -223,9 +223,12 @@ void LayoutTest::editBoxes() {
 
 void LayoutTest::hiddenAndExtraControls() {
   WindowHarness h;
-  // Nothing besides the table's controls and the 30 log rows.
+  // Nothing besides the table's controls and the 30 log rows: 5 push buttons, 4 check
+  // boxes, 2 radio buttons, 6 edit boxes, the progress bar, 6 captions and 30 rows.
+  QCOMPARE(h.form.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly).size(),
+           qsizetype{54});
   QCOMPARE(h.form.findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly).size(),
-           qsizetype{10});
+           qsizetype{11});
   QCOMPARE(h.form.findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly).size(),
            qsizetype{6});
   QCOMPARE(h.form.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).size(),

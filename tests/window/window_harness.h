@@ -2,10 +2,12 @@
 // folder, a fixed clock, and hooks that record message boxes and answer file dialogs.
 #pragma once
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTest>
 #include <deque>
 #include <map>
 #include <optional>
@@ -64,11 +66,19 @@ class WindowHarness {
     };
   }
 
-  // Shows the window and lets its first-show handler run.
+  // Shows the window and lets its first-show handler run; the window is then the active
+  // one, as it is for an operator at the keyboard.
   void StartUp() {
     form.show();
     QCoreApplication::sendPostedEvents(&form, QEvent::MetaCall);
+    if (form.isVisible()) {
+      form.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
   }
+
+  // Runs the event loop as the program does; it returns once the program would end.
+  static void RunEventLoop() { QApplication::exec(); }
 
   static std::string Stamp() { return "[" + TimeText(kClock) + "] "; }
 

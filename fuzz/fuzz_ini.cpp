@@ -1,0 +1,119 @@
+// Feeds arbitrary bytes to the INI reader and, as the database file, to LoadDatabase,
+// then checks what a load may leave behind: nothing beyond the record limits, counts
+// that match the records, and exactly one error box for a failed load.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "database/ini_reader.h"
+#include "database/load_database.h"
+#include "fuzz/silent_window.h"
+
+namespace {
+
+// The file the input is written to, made once per fuzzing process and removed at exit.
+// It lives in memory (/dev/shm) when it can: rewriting a file on disk thousands of times
+// a second is slow.
+class InputFile {
+ public:
+  InputFile() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    if (access("/dev/shm", W_OK) == 0)
+      dir = "/dev/shm";
+    path_ = dir + "/fuzz_ini-XXXXXX";
+    const int fd = mkstemp(path_.data());
+    if (fd < 0)
+      std::abort();
+    close(fd);
+  }
+  ~InputFile() { std::remove(path_.c_str()); }
+
+  const std::string& Write(const uint8_t* data, size_t size) const {
+    std::FILE* file = std::fopen(path_.c_str(), "wb");
+    if (file == nullptr)
+      std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, file) != size)
+      std::abort();
+    std::fclose(file);
+    return path_;
+  }
+
+ private:
+  std::string path_;
+};
+
+void Require(bool condition) {
+  if (!condition)
+    std::abort();
+}
+
+bool IsLowerHex(const std::string& text, size_t length) {
+  if (text.size() != length)
+    return false;
+  for (char c : text)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+      return false;
+  return true;
+}
+
+void CheckReader(std::string_view text) {
+  const IniFile ini = IniFile::Parse(text);
+  for (const char* section : {"Modules", "Chips", "Vendors", "Hash", "Setup"}) {
+    for (const IniEntry& entry : ini.Entries(section)) {
+      // A line end never ends up inside a key or value, nor blanks at their ends.
+      Require(entry.key.find('\n') == std::string::npos);
+      Require(entry.value.find('\n') == std::string::npos);
+      Require(entry.value.empty() || (entry.value.front() != ' ' && entry.value.back() != ' '));
+    }
+  }
+}
+
+void CheckDatabase(const FlashDatabase& db, bool loaded, const SilentWindow& window) {
+  Require(window.otherBoxes == 0);
+  Require(window.errorBoxes == (loaded ? 0 : 1));
+  Require(db.moduleCount == static_cast<int32_t>(db.modules.size()));
+  Require(db.chipCount == static_cast<int32_t>(db.chips.size()));
+  Require(db.vendorCount == static_cast<int32_t>(db.vendors.size()));
+  Require(db.dumpHashCount == static_cast<int32_t>(db.dumpHashes.size()));
+  Require(window.warningBoxes <= db.dumpHashCount + 1);
+
+  for (const ModuleRecord& m : db.modules) {
+    Require(m.sizeMB == 16 || m.sizeMB == 32 || m.sizeMB == 64);
+    Require(m.dualBank <= 1);
+  }
+  for (const ChipRecord& c : db.chips) {
+    Require(c.idLength >= 2 && c.idLength <= 4);
+    Require(c.chipName.size() <= 49);
+    Require(c.busWidth == 8 || c.busWidth == 16);
+    Require(c.writeMode <= 2);
+  }
+  for (const VendorRecord& v : db.vendors) Require(v.vendorName.size() <= 50);
+  for (const DumpHashRecord& d : db.dumpHashes) {
+    Require(d.description.size() <= 100);
+    Require(IsLowerHex(d.md5Text, 32) && IsLowerHex(d.sha1Text, 40) && IsLowerHex(d.crcText, 8));
+  }
+  if (loaded) {
+    int mains = 0;
+    for (HashMode mode : {db.settings.md5Mode, db.settings.sha1Mode, db.settings.crcMode})
+      mains += mode == HashMode::Main ? 1 : 0;
+    Require(mains == 1);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const InputFile input;
+  CheckReader(std::string_view(reinterpret_cast<const char*>(data), size));
+
+  SilentWindow window;
+  FlashDatabase db;
+  const bool loaded = LoadDatabase(db, window, input.Write(data, size));
+  CheckDatabase(db, loaded, window);
+  return 0;
+}
