@@ -35,6 +35,22 @@ std::string StatusFilePath() {
   return std::string(entry->pw_dir) + "/status.txt";
 }
 
+// Tahoma 8 pt when it is installed. Otherwise a face of about Tahoma's width, so that the
+// captions fit the fixed control sizes: Liberation Sans (metric twin of Arial), else the
+// desktop's font narrowed (DejaVu Sans, the usual default, is much wider than Tahoma).
+QFont WindowFont() {
+  QFont font = QApplication::font();
+  if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
+    font.setFamily(QStringLiteral("Tahoma"));
+  } else if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
+    font.setFamily(QStringLiteral("Liberation Sans"));
+  } else {
+    font.setStretch(QFont::SemiCondensed);
+  }
+  font.setPixelSize(kFontPixels);
+  return font;
+}
+
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 }  // namespace
@@ -53,10 +69,7 @@ TForm1::TForm1(QWidget* parent)
   setPalette(face);
   setAutoFillBackground(true);
 
-  QFont font = QFontDatabase::hasFamily(QStringLiteral("Tahoma")) ? QFont(QStringLiteral("Tahoma"))
-                                                                  : QApplication::font();
-  font.setPixelSize(kFontPixels);
-  setFont(font);
+  setFont(WindowFont());
 
   CreateControls();
   CreateLogRows();

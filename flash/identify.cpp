@@ -10,10 +10,17 @@ namespace {
 
 constexpr uint8_t kNoModule = 127;
 
-// Failure after the link was opened: the box, then usb_close without a release.
+// Closes the link without releasing the interface, as the failures inside the
+// connection do; the handle is forgotten so that nothing can reach it afterwards.
+void CloseOnly(ProgrammerLink& link) {
+  link.api.usb_close(link.handle);
+  link.handle = nullptr;
+}
+
+// Failure after the link was opened: the box, then the close.
 int FailWithBox(AppContext& ctx, const char* text) {
   ctx.window.ShowMessage(text, kProgrammerCaption);
-  ctx.session.handle.api.usb_close(ctx.session.handle.handle);
+  CloseOnly(ctx.session.handle);
   return 0;
 }
 

@@ -96,7 +96,7 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
       if (sized(1))
         answers_.push_back({AnswerKind::ReadBlock, {}});
       return;
-    case 0x13:
+    case 0x13:  // GetVersion
       if (sized(1))
         Queue(config_.version);
       return;
@@ -104,12 +104,12 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
       if (sized(2) && BankIndex(data[1]) >= 0)
         erase_[BankIndex(data[1])].initialised = true;
       return;
-    case 0x16:
+    case 0x16:  // GetModuleType
       if (sized(1))
         Queue({config_.moduleType});
       return;
-    case 0x17:
-    case 0x18:
+    case 0x17:  // SetBus8
+    case 0x18:  // SetBus16
       if (sized(1))
         busWidth_ = opcode == 0x17 ? 8 : 16;
       return;
@@ -117,7 +117,7 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
       if (sized(2))
         bankByte_ = data[1];
       return;
-    case 0x36:
+    case 0x36:  // GetChipId
       if (sized(1))
         Queue({config_.chipId.begin(), config_.chipId.end()});
       return;
@@ -140,7 +140,7 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
             uint32_t{data[4]} << 24 | uint32_t{data[3]} << 16 | uint32_t{data[1]} << 8 | data[2],
             static_cast<uint16_t>(data[6] << 8 | data[5]));
       return;
-    case 0x61:
+    case 0x61:  // BusRead: as many bytes as the host asks for
       if (sized(1))
         answers_.push_back({AnswerKind::BusRead, {}});
       return;

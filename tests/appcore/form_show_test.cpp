@@ -1,5 +1,6 @@
 // First show: the database report, the main-hash line, and the working state the window
 // is put in, also after a database that fails to load.
+#include <ostream>
 #include <string>
 
 #include "database/flash_database.h"
@@ -63,6 +64,10 @@ struct MainHashCase {
   const char* crc;
   const char* line;
 };
+
+void PrintTo(const MainHashCase& c, std::ostream* os) {
+  *os << "MD5_check=" << c.md5 << " SHA1_check=" << c.sha1 << " AGI_CRC_check=" << c.crc;
+}
 
 class MainHashLine : public FormShowTest, public ::testing::WithParamInterface<MainHashCase> {};
 

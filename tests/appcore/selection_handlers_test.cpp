@@ -1,6 +1,7 @@
 // The selection handlers: job boxes with their file dialogs, the read/check toggle and
 // the Auto/Manual choice.
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "tests/appcore/form_fixture.h"
@@ -166,6 +167,10 @@ struct RadioCase {
   SystemColour colour;
   bool enabled;
 };
+
+void PrintTo(const RadioCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RadioHandlers : public FormFixture, public ::testing::WithParamInterface<RadioCase> {};
 

@@ -111,6 +111,14 @@ TEST(LoadSetup, MissingFileHasNoMainHash) {
               db.dumpHashes.empty());
 }
 
+TEST(LoadSetup, PathThatIsAFolderReadsAsAMissingFile) {
+  TempFolder folder;
+  FakeWindow window;
+  FlashDatabase db;
+  EXPECT_FALSE(LoadDatabase(db, window, folder.PathOf("")));
+  EXPECT_EQ(window.messages, std::vector{ErrorBox("INI file error: No main hash")});
+}
+
 TEST(LoadSetup, FileWithoutSetupSectionHasNoMainHash) {
   const LoadResult r = LoadText("[Modules]\nA=3,16,0\n");
   EXPECT_FALSE(r.ok);

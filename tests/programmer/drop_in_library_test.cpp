@@ -16,7 +16,8 @@
 
 namespace {
 
-const char* const kLibrary = FW_BINARY_DIR "/simlib/libusb-0.1.so.4";
+// The build puts the drop-in library here (a compile definition of the sim target).
+const char* const kLibrary = FW_SIM_LIBRARY;
 
 // The byte at `offset` of a file, or -1.
 int ByteAt(const std::string& path, uint64_t offset) {

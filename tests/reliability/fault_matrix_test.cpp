@@ -264,7 +264,7 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
     if (job == Job::Diagnostic) {
       // status.txt is created first and stays empty.
       EXPECT_EQ(files, std::vector<std::string>{"status.txt"});
-      EXPECT_TRUE(ReadFileBytes(rig.ctx.statusPath).empty());
+      EXPECT_TRUE(WholeFile(rig.ctx.statusPath).empty());
     } else {
       EXPECT_TRUE(files.empty());
     }
@@ -283,7 +283,7 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
     const int cycles = std::stoi(last.substr(last.rfind(' ') + 1));
     EXPECT_GE(cycles, 1);
     EXPECT_LE(cycles, 1000);
-    const auto status = ReadFileBytes(rig.ctx.statusPath);
+    const auto status = WholeFile(rig.ctx.statusPath);
     EXPECT_EQ(std::count(status.begin(), status.end(), '\n'), cycles);
     const std::string text(status.begin(), status.end());
     EXPECT_EQ(text.rfind("Cycle " + std::to_string(cycles - 1) + " ==> "), text.rfind("Cycle "));
@@ -322,7 +322,7 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
         break;
       }
       EXPECT_EQ(FilesIn(rig.dir.Path()), std::vector<std::string>{"dump.bin"});
-      const auto bytes = ReadFileBytes(dump);
+      const auto bytes = WholeFile(dump);
       const size_t expected = BlocksDoneBefore(steps, step.index, false) * kBlockBytes;
       ASSERT_EQ(bytes.size(), expected);
       EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), shared.flash.begin()));
@@ -330,11 +330,11 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
     }
     case Job::Check:
       EXPECT_TRUE(FilesIn(rig.dir.Path()).empty());
-      EXPECT_TRUE(ReadFileBytes(shared.reference) == shared.flash) << "reference file changed";
+      EXPECT_TRUE(WholeFile(shared.reference) == shared.flash) << "reference file changed";
       break;
     case Job::Write: {
       EXPECT_TRUE(FilesIn(rig.dir.Path()).empty());
-      EXPECT_TRUE(ReadFileBytes(shared.sourcePath) == shared.source) << "source file changed";
+      EXPECT_TRUE(WholeFile(shared.sourcePath) == shared.source) << "source file changed";
       const int done = BlocksDoneBefore(steps, step.index, true);
       for (int b = 0; b < kBlocks16; ++b) {
         const uint8_t* got = image.data() + b * kBlockBytes;

@@ -174,7 +174,7 @@ std::vector<sim::InjectedFault> RunSeed(uint64_t seed, long span,
   const auto files = FilesIn(rig.dir.Path());
   EXPECT_TRUE(files.empty() || files == std::vector<std::string>{"dump.bin"});
   if (!files.empty()) {
-    const auto bytes = ReadFileBytes(dump);
+    const auto bytes = WholeFile(dump);
     EXPECT_EQ(bytes.size() % kBlockBytes, 0u);
     EXPECT_LE(bytes.size(), kImage16);
     EXPECT_TRUE(bytes == ExpectedDump(first.flips, bytes.size())) << "dump is not what was read";
@@ -183,10 +183,10 @@ std::vector<sim::InjectedFault> RunSeed(uint64_t seed, long span,
       EXPECT_EQ(rig.window.Text(Control::MD5_result) == shared.flashMd5, first.flips.empty());
     }
   }
-  EXPECT_TRUE(ReadFileBytes(shared.sourcePath) == shared.source) << "source file changed";
+  EXPECT_TRUE(WholeFile(shared.sourcePath) == shared.source) << "source file changed";
   const auto image = rig.FlashImage();
   if (wrote) {
-    EXPECT_EQ(ReadFileBytes(dump).size(), kImage16);
+    EXPECT_EQ(WholeFile(dump).size(), kImage16);
     EXPECT_TRUE(image == shared.source) << "flash differs from the written file";
   } else {
     ExpectFlashAfterFailure(image);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "flash/identify.h"
 #include "tests/usbfs/usbfs_fixture.h"
 
 namespace {

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Writes docs/window.png: the main window right after start-up with the example
+# database, drawn offscreen by Qt.
+#   scripts/screenshot.sh <build-dir>
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+case $build in /*) ;; *) build=$root/$build ;; esac
+
+cmake --build "$build" --target window_screenshot
+mkdir -p "$root/docs"
+QT_QPA_PLATFORM=offscreen "$build/tests/window/window_screenshot" \
+  "$root/examples/kz1_v2.6.ini" "$root/docs/window.png"
+echo "wrote $root/docs/window.png"

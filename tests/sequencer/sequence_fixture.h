@@ -1,0 +1,123 @@
+// Helpers for running whole Start presses on the rig: log lines with their colours,
+// a snapshot of the window's control states, test images and their digests.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "digest/agi_crc.h"
+#include "digest/md5.h"
+#include "digest/sha1.h"
+#include "tests/support/rig.h"
+
+namespace seqtest {
+
+using Strings = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kBlock = 0x8000;
+constexpr size_t kFlash16M = size_t(16) << 20;
+
+inline std::string Stamp(const std::string& text) {
+  return std::string(kStamp) + text;
+}
+
+inline std::string ColourName(LogColour c) {
+  switch (c) {
+    case LogColour::Red:
+      return "Red";
+    case LogColour::Purple:
+      return "Purple";
+    case LogColour::Green:
+      break;
+  }
+  return "Green";
+}
+
+// The log rows from `from` on, as "colour: text".
+inline Strings LinesFrom(const Rig& rig, size_t from) {
+  Strings out;
+  const auto entries = rig.Entries();
+  for (size_t i = from; i < entries.size(); ++i)
+    out.push_back(ColourName(entries[i].colour) + ": " + entries[i].text);
+  return out;
+}
+
+inline const std::vector<Control>& AllControls() {
+  static const std::vector<Control> all = {
+      Control::btnStart,     Control::btnCancel,    Control::btnExit,    Control::CheckBox1,
+      Control::CheckBox2,    Control::CheckBox3,    Control::Button1,    Control::Button2,
+      Control::RadioButton1, Control::RadioButton2, Control::isSharp,    Control::ProgressBar1,
+      Control::MD5_result,   Control::SHA1_result,  Control::CRC_result, Control::MD5_check,
+      Control::SHA1_check,   Control::CRC_check,    Control::Label1,     Control::Label2,
+      Control::Label33,      Control::lblMD5,       Control::lblSHA1,    Control::lblAGI};
+  return all;
+}
+
+// Enabled, visible, checked and background of every control, and the progress bar.
+struct WindowState {
+  std::map<Control, std::tuple<bool, bool, bool>> controls;
+  std::map<Control, SystemColour> background;
+  int progress = 0;
+  bool operator==(const WindowState&) const = default;
+};
+
+inline WindowState Snapshot(const FakeWindow& w) {
+  WindowState s;
+  for (Control c : AllControls()) s.controls[c] = {w.IsEnabled(c), w.IsVisible(c), w.IsChecked(c)};
+  s.background = w.background;
+  s.progress = w.ProgressPosition();
+  return s;
+}
+
+// Noise whose blocks all differ (each begins with its index).
+inline Bytes Noise(size_t size, uint32_t seed) {
+  Bytes base(kBlock);
+  uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : base) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<uint8_t>(x >> 24);
+  }
+  Bytes bytes(size);
+  for (size_t at = 0; at < size; at += kBlock) {
+    std::memcpy(bytes.data() + at, base.data(), std::min(kBlock, size - at));
+    for (size_t k = 0; k < 4 && at + k < size; ++k)
+      bytes[at + k] = static_cast<uint8_t>((at / kBlock) >> (8 * k));
+  }
+  return bytes;
+}
+
+// The database entry of a dump, with the digests worked out here.
+inline DumpHashRecord DumpEntry(const std::string& description, const Bytes& dump) {
+  MD5Context md5;
+  SHA1Context sha1;
+  AgiCrcState crc;
+  MD5Init(md5);
+  SHA1Init(sha1);
+  AgiCrcInit(crc);
+  MD5Update(md5, dump.data(), dump.size());
+  SHA1Update(sha1, dump.data(), dump.size());
+  AgiCrcUpdate(crc, dump.data(), dump.size());
+  return {description, MD5Hex(MD5Final(md5)), SHA1Hex(SHA1Final(sha1)), AgiCrcText(crc)};
+}
+
+// The OUT requests without the data phases of WriteBlock.
+inline Strings Commands(const Rig& rig) {
+  Strings out;
+  for (const auto& t : rig.bus.Transfers())
+    if (t.out && t.requested != int(kBlock))
+      out.push_back(HexBytes(t.bytes));
+  return out;
+}
+
+inline int Count(const Strings& list, const std::string& item) {
+  return static_cast<int>(std::count(list.begin(), list.end(), item));
+}
+
+}  // namespace seqtest

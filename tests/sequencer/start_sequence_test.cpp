@@ -1,0 +1,366 @@
+// Whole Start presses on the simulated programmer: the jobs in their fixed order, the
+// stop at the first failure, and where a Cancel click lands between jobs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/sequencer/sequence_fixture.h"
+
+namespace {
+
+using namespace seqtest;
+
+const Strings kIdentified = {"Purple: Macronix, MX29LV640", "Purple: Flash module: 16M"};
+
+Strings Join(std::initializer_list<Strings> parts) {
+  Strings out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+size_t IndexOf(const Strings& list, const std::string& item, bool last = false) {
+  const auto it = last ? std::find(list.rbegin(), list.rend(), item).base() - 1
+                       : std::find(list.begin(), list.end(), item);
+  return static_cast<size_t>(it - list.begin());
+}
+
+// ---------------------------------------------------------------------------------------
+// Refusals before anything runs.
+
+TEST(StartSequence, NothingSelectedShowsABoxAndTouchesNothing) {
+  Rig rig;
+  const auto lines = rig.Lines();
+  const WindowState before = Snapshot(rig.window);
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(rig.window.messages,
+            (std::vector<FakeWindow::Message>{{"Nothing to do", "Flash programmator", false}}));
+  EXPECT_TRUE(rig.bus.Calls().empty());  // not even usb_init
+  EXPECT_EQ(rig.Lines(), lines);
+  EXPECT_EQ(Snapshot(rig.window), before);
+}
+
+struct NoConnectionCase {
+  std::string name;
+  sim::DeviceConfig config;
+  std::vector<bool> answers;
+  std::string message;
+  Strings lines;  // written by identification
+};
+
+std::vector<NoConnectionCase> NoConnectionCases() {
+  sim::DeviceConfig foreign;
+  foreign.vendorId = 0x1234;
+  sim::DeviceConfig unopenable;
+  unopenable.faults.openFails = true;
+  sim::DeviceConfig unknownModule;
+  unknownModule.model.moduleType = 0x2A;
+  sim::DeviceConfig unknownChip;
+  unknownChip.model.chipId = {0x55, 0x66, 0x77, 0x88};
+  return {
+      {"NoProgrammerOnTheBus", foreign, {}, "Device not found", {}},
+      {"ProgrammerCannotBeOpened", unopenable, {}, "Device not found", {}},
+      {"UnknownModuleCancelled",
+       unknownModule,
+       {false},
+       "Flash module unknown. To try as standart 64M module?",
+       {}},
+      {"UnknownChipCancelled",
+       unknownChip,
+       {false},
+       "Chip detecting fault. Try as one bank module with 8bit chip?",
+       {}},
+  };
+}
+
+class StartWithoutConnection : public testing::TestWithParam<NoConnectionCase> {};
+
+TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
+  const NoConnectionCase& c = GetParam();
+  Rig rig(c.config);
+  for (bool a : c.answers) rig.window.answers.push_back(a);
+  rig.SelectErase();
+  rig.SelectWrite(rig.dir.File("w.bin"));
+  const size_t lines = rig.ctx.log.LineCount();
+  const WindowState before = Snapshot(rig.window);
+  int eventsDuringPress = 0;
+  rig.window.onProcessEvents = [&] { ++eventsDuringPress; };
+
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(rig.window.messages.back().text, c.message);
+  EXPECT_EQ(rig.window.messages.back().caption, "Flash programmator");
+  EXPECT_EQ(LinesFrom(rig, lines), c.lines);
+  EXPECT_EQ(Snapshot(rig.window), before);
+  EXPECT_EQ(eventsDuringPress, 0);  // no job ran
+  EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
+  EXPECT_EQ(rig.bus.CallCount("usb_close"), rig.bus.CallCount("usb_open"));
+}
+
+INSTANTIATE_TEST_SUITE_P(StartSequence, StartWithoutConnection,
+                         testing::ValuesIn(NoConnectionCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// ---------------------------------------------------------------------------------------
+// All three jobs.
+
+TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
+  Rig rig;
+  const Bytes original = rig.FlashImage();
+  rig.ctx.database.dumpHashes.push_back(DumpEntry("Pattern dump", original));
+  const std::string readPath = rig.dir.File("read.bin");
+  const std::string writePath = rig.dir.File("write.bin");
+  const Bytes image = Noise(kFlash16M, 1);
+  WriteFileBytes(writePath, image);
+  rig.SelectRead(readPath);
+  rig.SelectErase();
+  rig.SelectWrite(writePath);
+  const size_t lines = rig.ctx.log.LineCount();
+  rig.bus.ClearRecord();
+
+  btnStartClick(rig.ctx);
+
+  EXPECT_EQ(LinesFrom(rig, lines),
+            Join({kIdentified,
+                  {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start read to " + readPath),
+                   "Green: " + Stamp("Read done, 0:00:00"),
+                   "Purple: Defailt hash (MD5) match: Pattern dump", "Purple: SHA1 check OK",
+                   "Green: " + Stamp("Start erasing flash"),
+                   "Green: " + Stamp("Flash erase done, 0:00:00"),
+                   "Green: " + Stamp("Start write from " + writePath),
+                   "Green: " + Stamp("Write done, 0:00:00"),
+                   "Green: " + Stamp("Jobs successful done")}}));
+  EXPECT_TRUE(rig.window.messages.empty());
+  EXPECT_EQ(ReadFileBytes(readPath), original);
+  EXPECT_EQ(rig.FlashImage(), image);
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), rig.ctx.database.dumpHashes.back().md5Text);
+
+  // The jobs' traffic does not interleave: read, then erase, then write.
+  const Strings cmds = Commands(rig);
+  EXPECT_LT(IndexOf(cmds, "12", true), IndexOf(cmds, "14 01"));
+  EXPECT_LT(IndexOf(cmds, "51 01", true), IndexOf(cmds, "A0"));
+  EXPECT_EQ(Count(cmds, "12"), 512);
+  EXPECT_EQ(Count(cmds, "A0"), 512);
+  EXPECT_EQ(Count(cmds, "14 01"), 1);
+
+  // Idle again, the bar at 0, the link released and closed once.
+  EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+  EXPECT_FALSE(rig.window.IsVisible(Control::btnCancel));
+  EXPECT_EQ(rig.window.ProgressPosition(), 0);
+  const Strings calls = rig.bus.CallNames();
+  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
+  EXPECT_EQ(calls.back(), "usb_close");
+}
+
+TEST(StartSequence, ProgressBarIsBackAtZeroBeforeTheErase) {
+  Rig rig;
+  rig.SelectRead(rig.dir.File("read.bin"));
+  rig.SelectErase();
+  std::vector<int> positionAtEraseEvents;
+  rig.window.onProcessEvents = [&] {
+    if (rig.ctx.log.LineCount() >= 2 &&
+        rig.ctx.log.Row(rig.ctx.log.LineCount() - 2).text == Stamp("Start erasing flash"))
+      positionAtEraseEvents.push_back(rig.window.ProgressPosition());
+  };
+  btnStartClick(rig.ctx);
+  ASSERT_FALSE(positionAtEraseEvents.empty());
+  EXPECT_EQ(positionAtEraseEvents.front(), 0);  // the read had left it at 512
+}
+
+TEST(StartSequence, DigestMismatchIsReportedAndTheJobsGoOn) {
+  Rig rig;
+  rig.window.Click(Control::RadioButton2);  // Manual
+  rig.window.SetText(Control::MD5_check, std::string(32, '0'));
+  rig.SelectRead(rig.dir.File("read.bin"));
+  rig.SelectErase();
+  btnStartClick(rig.ctx);
+  const Strings lines = rig.Lines();
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[lines.size() - 4], "Manual MD5 check FAIL");
+  EXPECT_EQ(lines[lines.size() - 3], Stamp("Start erasing flash"));
+  EXPECT_EQ(lines.back(), Stamp("Jobs successful done"));
+}
+
+// ---------------------------------------------------------------------------------------
+// The first failure ends the sequence.
+
+TEST(StartSequence, ReadThatCannotCreateItsFileStopsTheRest) {
+  Rig rig;
+  const Bytes original = rig.FlashImage();
+  const std::string readPath = rig.dir.File("no-such-folder/read.bin");
+  const std::string writePath = rig.dir.File("write.bin");
+  WriteFileBytes(writePath, Noise(kFlash16M, 2));
+  rig.SelectRead(readPath);
+  rig.SelectErase();
+  rig.SelectWrite(writePath);
+  const size_t lines = rig.ctx.log.LineCount();
+  rig.bus.ClearRecord();
+
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(
+      LinesFrom(rig, lines),
+      Join({kIdentified,
+            {"Green: " + Stamp("Start jobs"), "Red: " + Stamp("File open error: " + readPath)}}));
+  // Identification, then only the read's FlashReset.
+  EXPECT_EQ(Commands(rig), (Strings{"13", "16", "36", "18", "01"}));
+  EXPECT_EQ(rig.FlashImage(), original);
+  EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+  EXPECT_TRUE(rig.window.IsEnabled(Control::btnExit));
+  EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 1);
+  EXPECT_EQ(rig.bus.CallNames().back(), "usb_close");
+}
+
+TEST(StartSequence, CheckMismatchStopsBeforeTheWrite) {
+  Rig rig;
+  const Bytes original = rig.FlashImage();
+  const std::string checkPath = rig.dir.File("other.bin");
+  const std::string writePath = rig.dir.File("write.bin");
+  WriteFileBytes(checkPath, Noise(kFlash16M, 3));
+  WriteFileBytes(writePath, Noise(kFlash16M, 4));
+  rig.SelectCheck(checkPath);
+  rig.SelectWrite(writePath);
+  const size_t lines = rig.ctx.log.LineCount();
+  rig.bus.ClearRecord();
+
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(
+      LinesFrom(rig, lines),
+      Join({kIdentified,
+            {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start check with " + checkPath),
+             "Red: " + Stamp("Byte to byte check with file FAILED")}}));
+  const Strings cmds = Commands(rig);
+  EXPECT_EQ(Count(cmds, "A0"), 0);
+  EXPECT_EQ(Count(cmds, "12"), 1);  // stopped at the first block
+  EXPECT_EQ(rig.FlashImage(), original);
+}
+
+TEST(StartSequence, CheckComparesTheFlashAsItWasBeforeTheWrite) {
+  Rig rig;
+  const std::string checkPath = rig.dir.File("before.bin");
+  const std::string writePath = rig.dir.File("write.bin");
+  WriteFileBytes(checkPath, rig.FlashImage());
+  // Erased bits only: the write lands whole even without an erase.
+  WriteFileBytes(writePath, Bytes(kFlash16M, 0x00));
+  rig.SelectCheck(checkPath);
+  rig.SelectWrite(writePath);
+  btnStartClick(rig.ctx);
+  const Strings lines = rig.Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Byte to byte check OK"), lines.end());
+  EXPECT_EQ(lines.back(), Stamp("Jobs successful done"));
+  EXPECT_EQ(rig.FlashImage(), Bytes(kFlash16M, 0x00));
+}
+
+// ---------------------------------------------------------------------------------------
+// Cancel between and during jobs.
+
+TEST(StartSequence, CancelDuringTheReadRunsNoFurtherJob) {
+  Rig rig;
+  rig.SelectRead(rig.dir.File("read.bin"));
+  rig.SelectErase();
+  rig.SelectWrite(rig.dir.File("write.bin"));
+  WriteFileBytes(rig.dir.File("write.bin"), Noise(kFlash16M, 5));
+  rig.window.onProcessEvents = [&] {
+    if (rig.Model().ReadBlocks() == 10)
+      btnCancelClick(rig.ctx);
+  };
+  rig.bus.ClearRecord();
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(rig.Entries().back().text, Stamp("Operation cancelled"));
+  EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
+  const Strings cmds = Commands(rig);
+  EXPECT_EQ(Count(cmds, "12"), 10);
+  EXPECT_EQ(Count(cmds, "14 01"), 0);
+  EXPECT_EQ(Count(cmds, "A0"), 0);
+  EXPECT_EQ(std::filesystem::file_size(rig.dir.File("read.bin")), 10 * kBlock);
+  EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+}
+
+TEST(StartSequence, CancelAfterTheReadsLastBlockIsCaughtByTheErase) {
+  Rig rig;
+  const Bytes original = rig.FlashImage();
+  rig.SelectRead(rig.dir.File("read.bin"));
+  rig.SelectErase();
+  rig.SelectWrite(rig.dir.File("write.bin"));
+  WriteFileBytes(rig.dir.File("write.bin"), Noise(kFlash16M, 6));
+  bool clicked = false;
+  rig.window.onProcessEvents = [&] {
+    if (!clicked && rig.Model().ReadBlocks() == 512) {
+      clicked = true;
+      btnCancelClick(rig.ctx);
+    }
+  };
+  const size_t lines = rig.ctx.log.LineCount();
+  rig.bus.ClearRecord();
+  btnStartClick(rig.ctx);
+
+  const Strings log = LinesFrom(rig, lines);
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], "Red: Defailt hash (MD5) check database FAIL");  // read done
+  EXPECT_EQ(log[log.size() - 2], "Green: " + Stamp("Start erasing flash"));
+  EXPECT_EQ(log.back(), "Red: " + Stamp("Operation cancelled"));
+  // The erase started the banks, then saw the flag before its first poll.
+  const Strings cmds = Commands(rig);
+  const size_t lastRead = IndexOf(cmds, "12", true);
+  EXPECT_EQ(Strings(cmds.begin() + static_cast<long>(lastRead) + 1, cmds.end()),
+            (Strings{"01", "14 01", "50 01"}));
+  EXPECT_EQ(rig.FlashImage(), original);
+}
+
+TEST(StartSequence, CancelAfterTheErasesLastPollIsDroppedByTheWrite) {
+  Rig rig;
+  const Bytes image = Noise(kFlash16M, 7);
+  WriteFileBytes(rig.dir.File("write.bin"), image);
+  rig.SelectErase();
+  rig.SelectWrite(rig.dir.File("write.bin"));
+  bool clicked = false;
+  rig.window.onProcessEvents = [&] {
+    const auto& t = rig.bus.Transfers();
+    // Right after the poll that reported bank 1 done.
+    if (!clicked && t.size() >= 2 && !t.back().out && t.back().bytes == Bytes{0} &&
+        HexBytes(t[t.size() - 2].bytes) == "51 01") {
+      clicked = true;
+      btnCancelClick(rig.ctx);
+    }
+  };
+  btnStartClick(rig.ctx);
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(rig.Lines().back(), Stamp("Jobs successful done"));
+  EXPECT_EQ(rig.FlashImage(), image);
+  EXPECT_FALSE(rig.ctx.cancelFlag);
+}
+
+// ---------------------------------------------------------------------------------------
+// NOR flash: a write over flash that was not erased only clears bits.
+
+TEST(StartSequence, WriteWithoutEraseLeavesTheFlashUnlikeTheFileAndACheckSaysSo) {
+  Rig rig;
+  const Bytes before = rig.FlashImage();
+  const Bytes image = Noise(kFlash16M, 8);
+  const std::string path = rig.dir.File("write.bin");
+  WriteFileBytes(path, image);
+  rig.SelectWrite(path);
+  size_t lines = rig.ctx.log.LineCount();
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(LinesFrom(rig, lines),
+            Join({kIdentified,
+                  {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start write from " + path),
+                   "Green: " + Stamp("Write done, 0:00:00"),
+                   "Green: " + Stamp("Jobs successful done")}}));  // no warning
+  const Bytes after = rig.FlashImage();
+  EXPECT_NE(after, image);
+  Bytes anded(kFlash16M);
+  for (size_t i = 0; i < anded.size(); ++i) anded[i] = before[i] & image[i];
+  EXPECT_EQ(after, anded);
+
+  rig.window.SetChecked(Control::CheckBox3, false);
+  rig.SelectCheck(path);
+  lines = rig.ctx.log.LineCount();
+  btnStartClick(rig.ctx);
+  EXPECT_EQ(LinesFrom(rig, lines),
+            Join({kIdentified,
+                  {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start check with " + path),
+                   "Red: " + Stamp("Byte to byte check with file FAILED")}}));
+}
+
+}  // namespace
