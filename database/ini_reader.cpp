@@ -1,7 +1,6 @@
 #include "database/ini_reader.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace {
 
@@ -33,10 +32,19 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 }  // namespace
 
 IniFile IniFile::Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
+  // C stdio rather than a stream: reading a folder or a failing device only sets an error
+  // flag here, where a stream buffer would throw.
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr)
     return IniFile{};
-  std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed)
+    return IniFile{};
   return Parse(text);
 }
 

@@ -15,8 +15,8 @@
 // - Lines without "=" and entries before the first section are skipped.
 // - Repeated keys are all listed in file order; Value() gives the first.
 // - There is no limit on the length of a line.
-// A file that cannot be opened reads as a file without sections; a missing section has
-// no entries. Neither is an error.
+// A file that cannot be opened or read (a folder, a read error) reads as a file without
+// sections; a missing section has no entries. Neither is an error.
 #pragma once
 
 #include <span>

@@ -31,8 +31,10 @@ TEST(FuzzSeeds, EveryLoadEndsInOneConsistentState) {
     EXPECT_EQ(CountCaption(window.messages, "Error"), ok ? 0 : 1);
     EXPECT_EQ(CountCaption(window.messages, "Error") + CountCaption(window.messages, "Warning"),
               static_cast<int>(window.messages.size()));
-    if (!ok)
+    if (!ok) {
+      ASSERT_FALSE(window.messages.empty());
       EXPECT_EQ(window.messages.back().caption, "Error");  // the error ends the load
+    }
     EXPECT_EQ(static_cast<size_t>(db.moduleCount), db.modules.size());
     EXPECT_EQ(static_cast<size_t>(db.chipCount), db.chips.size());
     EXPECT_EQ(static_cast<size_t>(db.vendorCount), db.vendors.size());
@@ -41,8 +43,9 @@ TEST(FuzzSeeds, EveryLoadEndsInOneConsistentState) {
   EXPECT_GE(files, 10);
   // The well-formed seeds load; the broken ones are the rest.
   for (const char* name :
-       {"sample.ini", "sample_crlf.ini", "sample_bom.ini", "example.ini", "setup_only.ini"})
+       {"sample.ini", "sample_crlf.ini", "sample_bom.ini", "example.ini", "setup_only.ini"}) {
     EXPECT_EQ(loaded.count(name), 1u) << name;
+  }
 }
 
 }  // namespace

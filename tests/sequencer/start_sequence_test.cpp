@@ -21,6 +21,14 @@ Strings Join(std::initializer_list<Strings> parts) {
   return out;
 }
 
+// usb_open calls that gave a handle.
+int Opened(const Rig& rig) {
+  const auto& calls = rig.bus.Calls();
+  return static_cast<int>(std::count_if(calls.begin(), calls.end(), [](const sim::ApiCall& c) {
+    return c.name == "usb_open" && c.result == 1;
+  }));
+}
+
 size_t IndexOf(const Strings& list, const std::string& item, bool last = false) {
   const auto it = last ? std::find(list.rbegin(), list.rend(), item).base() - 1
                        : std::find(list.begin(), list.end(), item);
@@ -95,7 +103,7 @@ TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
   EXPECT_EQ(Snapshot(rig.window), before);
   EXPECT_EQ(eventsDuringPress, 0);  // no job ran
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
-  EXPECT_EQ(rig.bus.CallCount("usb_close"), rig.bus.CallCount("usb_open"));
+  EXPECT_EQ(rig.bus.CallCount("usb_close"), Opened(rig));
 }
 
 INSTANTIATE_TEST_SUITE_P(StartSequence, StartWithoutConnection,

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <functional>
 
 #include "sim/in_process_usb.h"
 #include "sim/sim_bus.h"
@@ -29,6 +30,7 @@ struct LockedLook {
   bool seen = false;
   bool startHidden = false, cancelShown = false, exitDisabled = false, boxesDisabled = false;
   bool stillOpenAfterEscape = false, closeRefused = false;
+  int cancelPressedAt = 0;
 };
 
 }  // namespace
@@ -97,8 +99,17 @@ void StartRunTest::windowIsLockedWhileRunningAndCancelStopsTheRead() {
     QCloseEvent request;
     QCoreApplication::sendEvent(&h.form, &request);
     look.closeRefused = !request.isAccepted();
-    QTest::mouseClick(h.Find<QPushButton>("btnCancel"), Qt::LeftButton);
   });
+  // The read clears the flag when it begins, so Cancel is pressed once blocks are coming.
+  std::function<void()> cancelWhenReading = [&] {
+    if (h.form.ProgressPosition() > 0) {
+      QTest::mouseClick(h.Find<QPushButton>("btnCancel"), Qt::LeftButton);
+      look.cancelPressedAt = h.form.ProgressPosition();
+    } else {
+      QTimer::singleShot(0, &h.form, cancelWhenReading);
+    }
+  };
+  QTimer::singleShot(0, &h.form, cancelWhenReading);
   QTest::mouseClick(h.Find<QPushButton>("btnStart"), Qt::LeftButton);
 
   QVERIFY(look.seen);
@@ -108,6 +119,7 @@ void StartRunTest::windowIsLockedWhileRunningAndCancelStopsTheRead() {
   QVERIFY(look.boxesDisabled);
   QVERIFY(look.stillOpenAfterEscape);
   QVERIFY(look.closeRefused);
+  QVERIFY(look.cancelPressedAt > 0);
   QVERIFY(LogHas(h, WindowHarness::Stamp() + "Operation cancelled", LogColour::Red));
   QVERIFY(!LogHas(h, WindowHarness::Stamp() + "Jobs successful done", LogColour::Green));
   QVERIFY(h.form.isVisible());
