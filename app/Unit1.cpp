@@ -31,7 +31,8 @@ constexpr int kFontPixels = 11;  // Tahoma 8 pt at 96 dpi
 // The home folder from the password database, not from the environment.
 std::string StatusFilePath() {
   const passwd* entry = getpwuid(getuid());
-  if (entry == nullptr || entry->pw_dir == nullptr) return "";
+  if (entry == nullptr || entry->pw_dir == nullptr)
+    return "";
   return std::string(entry->pw_dir) + "/status.txt";
 }
 
@@ -51,7 +52,9 @@ QFont WindowFont() {
   return font;
 }
 
-QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+QColor ToQColor(Rgb c) {
+  return QColor(c.r, c.g, c.b);
+}
 
 }  // namespace
 
@@ -87,7 +90,9 @@ TForm1::TForm1(QWidget* parent)
   });
 }
 
-TForm1::~TForm1() { ctx.log.SetObserver(nullptr); }
+TForm1::~TForm1() {
+  ctx.log.SetObserver(nullptr);
+}
 
 template <typename W>
 W* TForm1::Place(Control control, const char* name, const QRect& geometry) {
@@ -99,8 +104,7 @@ W* TForm1::Place(Control control, const char* name, const QRect& geometry) {
 }
 
 // A caption label at its place, as wide and high as its text.
-void TForm1::PlaceLabel(Control control, const char* name, const char* caption, int left,
-                        int top) {
+void TForm1::PlaceLabel(Control control, const char* name, const char* caption, int left, int top) {
   QLabel* label = Place<QLabel>(control, name, QRect(left, top, 0, 0));
   label->setTextFormat(Qt::PlainText);
   label->setText(QString::fromLatin1(caption));
@@ -128,8 +132,7 @@ void TForm1::CreateControls() {
   btnExit = Place<QPushButton>(Control::btnExit, "btnExit", {498, 39, 105, 25});
   btnExit->setText(QStringLiteral("E&xit"));  // the mnemonic gives Alt+X
 
-  ProgressBar1 =
-      Place<QProgressBar>(Control::ProgressBar1, "ProgressBar1", {3, 589, 600, 9});
+  ProgressBar1 = Place<QProgressBar>(Control::ProgressBar1, "ProgressBar1", {3, 589, 600, 9});
   ProgressBar1->setRange(0, 2048);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
@@ -158,18 +161,17 @@ void TForm1::CreateControls() {
     // the cursor where it was.
     connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
       const QString lower = text.toLower();
-      if (lower == text) return;
+      if (lower == text)
+        return;
       const int cursor = box->cursorPosition();
       box->setText(lower);
       box->setCursorPosition(std::min(cursor, static_cast<int>(lower.size())));
     });
   }
 
-  RadioButton1 =
-      Place<QRadioButton>(Control::RadioButton1, "RadioButton1", {121, 75, 49, 17});
+  RadioButton1 = Place<QRadioButton>(Control::RadioButton1, "RadioButton1", {121, 75, 49, 17});
   RadioButton1->setText(QStringLiteral("Auto"));
-  RadioButton2 =
-      Place<QRadioButton>(Control::RadioButton2, "RadioButton2", {121, 98, 63, 17});
+  RadioButton2 = Place<QRadioButton>(Control::RadioButton2, "RadioButton2", {121, 98, 63, 17});
   RadioButton2->setText(QStringLiteral("Manual"));
 
   Button1 = Place<QPushButton>(Control::Button1, "Button1", {25, 7, 81, 20});
@@ -244,7 +246,8 @@ void TForm1::ConnectHandlers() {
   // Exit is the window's cancel button: Esc presses it, but only while it can be pressed.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, [this] {
-    if (btnExit->isEnabled() && !btnExit->isHidden()) btnExit->click();
+    if (btnExit->isEnabled() && !btnExit->isHidden())
+      btnExit->click();
   });
 }
 
@@ -279,11 +282,13 @@ void TForm1::setVisible(bool visible) {
 
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (firstShowDone_) return;
+  if (firstShowDone_)
+    return;
   firstShowDone_ = true;
   // Queued, so that the close asked for by a failed database load comes after the show
   // has finished and really ends the program.
-  QMetaObject::invokeMethod(this, [this] { FormShow(ctx); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { FormShow(ctx); }, Qt::QueuedConnection);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

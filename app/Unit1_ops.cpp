@@ -70,7 +70,8 @@ void TForm1::ShowMessage(const std::string& text, const std::string& caption) {
 }
 
 bool TForm1::AskOkCancel(const std::string& text, const std::string& caption) {
-  if (questionHook) return questionHook(text, caption);
+  if (questionHook)
+    return questionHook(text, caption);
   QMessageBox box(QMessageBox::NoIcon, FromUtf8(caption), FromUtf8(text),
                   QMessageBox::Ok | QMessageBox::Cancel, this);
   box.setTextFormat(Qt::PlainText);
@@ -88,7 +89,8 @@ std::optional<std::string> TForm1::RunFileDialog(FileDialog dialog) {
   } else if (const auto path = RunFileDialogBox(this, dialog, QFile::decodeName(current.c_str()))) {
     chosen = QFile::encodeName(*path).toStdString();  // the bytes the file system knows
   }
-  if (chosen) current = *chosen;
+  if (chosen)
+    current = *chosen;
   return chosen;
 }
 
@@ -97,14 +99,22 @@ std::string TForm1::DialogFileName(FileDialog dialog) const {
   return it == dialogFiles_.end() ? std::string() : it->second;
 }
 
-void TForm1::SetEnabled(Control control, bool enabled) { Widget(control)->setEnabled(enabled); }
+void TForm1::SetEnabled(Control control, bool enabled) {
+  Widget(control)->setEnabled(enabled);
+}
 
-bool TForm1::IsEnabled(Control control) const { return Widget(control)->isEnabled(); }
+bool TForm1::IsEnabled(Control control) const {
+  return Widget(control)->isEnabled();
+}
 
 // Hidden or not as the program set it, whether or not the window itself is shown yet.
-void TForm1::SetVisible(Control control, bool visible) { Widget(control)->setVisible(visible); }
+void TForm1::SetVisible(Control control, bool visible) {
+  Widget(control)->setVisible(visible);
+}
 
-bool TForm1::IsVisible(Control control) const { return !Widget(control)->isHidden(); }
+bool TForm1::IsVisible(Control control) const {
+  return !Widget(control)->isHidden();
+}
 
 void TForm1::SetBackground(Control control, SystemColour colour) {
   QWidget* widget = Widget(control);
@@ -123,10 +133,12 @@ void TForm1::SetTextColour(Control control, Rgb colour) {
 
 std::string TForm1::Text(Control control) const {
   QWidget* widget = Widget(control);
-  if (const QLineEdit* box = qobject_cast<QLineEdit*>(widget)) return box->text().toStdString();
+  if (const QLineEdit* box = qobject_cast<QLineEdit*>(widget))
+    return box->text().toStdString();
   if (const QAbstractButton* button = qobject_cast<QAbstractButton*>(widget))
     return button->text().toStdString();
-  if (const QLabel* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
+  if (const QLabel* label = qobject_cast<QLabel*>(widget))
+    return label->text().toStdString();
   return "";
 }
 
@@ -150,7 +162,8 @@ bool TForm1::IsChecked(Control control) const {
 // Runs the handler through the toggled signal. An exclusive radio button cannot be
 // unchecked on its own; checking the other one unchecks it.
 void TForm1::SetChecked(Control control, bool checked) {
-  if (QAbstractButton* button = Button(control)) button->setChecked(checked);
+  if (QAbstractButton* button = Button(control))
+    button->setChecked(checked);
 }
 
 // Out-of-range positions are held at the nearest end (QProgressBar would ignore them).
@@ -158,12 +171,22 @@ void TForm1::SetProgressPosition(int position) {
   ProgressBar1->setValue(std::clamp(position, ProgressBar1->minimum(), ProgressBar1->maximum()));
 }
 
-void TForm1::SetProgressMaximum(int maximum) { ProgressBar1->setMaximum(maximum); }
+void TForm1::SetProgressMaximum(int maximum) {
+  ProgressBar1->setMaximum(maximum);
+}
 
-void TForm1::StepProgress() { SetProgressPosition(ProgressBar1->value() + 1); }
+void TForm1::StepProgress() {
+  SetProgressPosition(ProgressBar1->value() + 1);
+}
 
-int TForm1::ProgressPosition() const { return ProgressBar1->value(); }
+int TForm1::ProgressPosition() const {
+  return ProgressBar1->value();
+}
 
-void TForm1::ProcessEvents() { QCoreApplication::processEvents(); }
+void TForm1::ProcessEvents() {
+  QCoreApplication::processEvents();
+}
 
-void TForm1::CloseWindow() { close(); }
+void TForm1::CloseWindow() {
+  close();
+}

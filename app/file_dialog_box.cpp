@@ -63,8 +63,10 @@ std::optional<QString> RunFileDialogBox(QWidget* parent, FileDialog dialog,
     box.setDirectory(last.absolutePath());
     box.selectFile(last.fileName());
   }
-  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  if (box.exec() != QDialog::Accepted)
+    return std::nullopt;
   const QStringList files = box.selectedFiles();
-  if (files.isEmpty()) return std::nullopt;
+  if (files.isEmpty())
+    return std::nullopt;
   return QFileInfo(files.first()).absoluteFilePath();
 }

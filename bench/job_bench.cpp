@@ -95,7 +95,6 @@ int DigestPass() {
 }
 
 int RunJob(const std::string& job, int sizeMiB, const std::string& dir, bool cancel) {
-  const long rssStart = bench::RssKiB();
   Tool tool(sizeMiB, dir);
   const std::string path = job == "read" ? dir + "/dump" + std::to_string(sizeMiB) + ".bin"
                                          : bench::PatternFile(dir, sizeMiB);
@@ -103,8 +102,6 @@ int RunJob(const std::string& job, int sizeMiB, const std::string& dir, bool can
     std::fprintf(stderr, "cannot load %s\n", path.c_str());
     return 1;
   }
-  // What the simulator holds of the module (every chunk, once written to).
-  const long simKiB = bench::RssKiB() - rssStart;
   // The dump of an earlier run would be truncated inside the job: its freeing is not
   // the job's work.
   if (job == "read")
@@ -138,6 +135,7 @@ int RunJob(const std::string& job, int sizeMiB, const std::string& dir, bool can
   const long rssBefore = bench::RssKiB();
   const bool peakReset = bench::ResetPeakRss();
   tool.programmer.simSeconds = 0;
+  tool.programmer.timedTransfers = 0;
   const double cpu = bench::CpuSeconds();
   const double wall = bench::WallSeconds();
   DispatchClick(tool.ctx, Control::btnStart);
@@ -158,11 +156,19 @@ int RunJob(const std::string& job, int sizeMiB, const std::string& dir, bool can
     return 1;
   }
 
-  Report("bytes", static_cast<double>(bench::ModuleBytes(sizeMiB)));
+  // What the device moved: the whole module, or up to the cancelled block.
+  const int blocks = tool.DeviceBlocks(job);
+  if (!cancel &&
+      static_cast<uint64_t>(blocks) * bench::kBenchBlockSize != bench::ModuleBytes(sizeMiB)) {
+    std::fprintf(stderr, "the device moved %d blocks\n", blocks);
+    return 1;
+  }
+  Report("bytes", static_cast<double>(blocks) * bench::kBenchBlockSize);
   Report("cpu_s", cpuUsed);
   Report("wall_s", wallUsed);
   Report("sim_s", tool.programmer.simSeconds);
-  Report("sim_kib", static_cast<double>(simKiB));
+  Report("probe_s", tool.programmer.ProbeSeconds());
+  Report("sim_kib", tool.programmer.FlashKiB());
   Report("rss_before_kib", static_cast<double>(rssBefore));
   // Without a reset the peak may be one from before the job: then nothing is claimed.
   Report("job_growth_kib", peakReset ? static_cast<double>(peak - rssBefore) : -1.0);

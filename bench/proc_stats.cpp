@@ -1,8 +1,10 @@
 #include "bench/proc_stats.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <vector>
 
 namespace bench {
 
@@ -24,6 +26,18 @@ double ThreadCpuSeconds() {
 }
 double WallSeconds() {
   return ClockSeconds(CLOCK_MONOTONIC);
+}
+
+double ThreadClockCost() {
+  std::vector<double> costs;
+  for (int round = 0; round < 9; ++round) {
+    const int reads = 1000;
+    const double start = ThreadCpuSeconds();
+    for (int i = 1; i < reads; ++i) ThreadCpuSeconds();
+    costs.push_back((ThreadCpuSeconds() - start) / reads);
+  }
+  std::sort(costs.begin(), costs.end());
+  return costs[costs.size() / 2];
 }
 
 long StatusKiB(const char* key) {

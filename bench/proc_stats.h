@@ -9,6 +9,8 @@ namespace bench {
 double CpuSeconds();        // user + system time of the whole process
 double ThreadCpuSeconds();  // of the calling thread only
 double WallSeconds();       // a monotonic clock
+// What one ThreadCpuSeconds call costs (the median of a few thousand).
+double ThreadClockCost();
 
 // A "VmRSS" / "VmHWM" style line of /proc/self/status in KiB; -1 when it is missing.
 long StatusKiB(const char* key);

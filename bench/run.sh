@@ -12,7 +12,7 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sections=(digest_micro digest_file)
+sections=(digest_micro digest_file jobs)
 
 # "WALL_MS CPU_MS" of one command, each the best of three runs, output discarded. The
 # first run also warms the page cache. The CPU time (user + system) is what the ratio
@@ -70,6 +70,15 @@ section_digest_file() {
     -v ow="${walls[0]}" -v aw="${walls[1]}" -v bw="${walls[2]}" -v cw="${walls[3]}" 'BEGIN {
       printf "ratio digest_file / (md5sum + sha1sum + cksum): cpu %.2f, wall %.2f (target <= 1.00)\n",
         o / (a + b + c), ow / (aw + bw + cw) }'
+}
+
+# Whole Start presses (read, check, write; 16 MiB one bank and 64 MiB two banks) on the
+# in-process simulated programmer, the read also through the Qt window: one table of
+# throughput, memory and Cancel, medians of BENCH_RUNS runs (default 5), each run a
+# process of its own, with the targets below it.
+section_jobs() {
+  echo "== jobs: whole Start presses on the simulated programmer (job_table)"
+  "$build/bench/job_table" --runs "${BENCH_RUNS:-5}" "$work"
 }
 
 if [ $# -gt 0 ]; then sections=("$@"); fi

@@ -27,6 +27,7 @@ int TimedBulkWrite(usb_dev_handle* h, int ep, const char* bytes, int size, int t
   const int result = inner.usb_bulk_write(h, ep, bytes, size, timeout);
   TrimRecord();
   attached->simSeconds += ThreadCpuSeconds() - start;
+  ++attached->timedTransfers;
   return result;
 }
 
@@ -35,6 +36,7 @@ int TimedBulkRead(usb_dev_handle* h, int ep, char* bytes, int size, int timeout)
   const int result = inner.usb_bulk_read(h, ep, bytes, size, timeout);
   TrimRecord();
   attached->simSeconds += ThreadCpuSeconds() - start;
+  ++attached->timedTransfers;
   return result;
 }
 
@@ -77,6 +79,15 @@ SimProgrammer::SimProgrammer(int sizeMiB) : device(&bus.AddProgrammer(ModuleConf
 SimProgrammer::~SimProgrammer() {
   if (attached == this)
     attached = nullptr;
+}
+
+double SimProgrammer::ProbeSeconds() const {
+  return timedTransfers * ThreadClockCost();
+}
+
+double SimProgrammer::FlashKiB() const {
+  return static_cast<double>(device->Model().Flash().AllocatedChunks() *
+                             sim::FlashMemory::kChunkSize / 1024);
 }
 
 void SimProgrammer::Attach(AppContext& ctx) {

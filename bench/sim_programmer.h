@@ -38,8 +38,15 @@ class SimProgrammer {
 
   sim::SimBus bus;
   sim::SimDevice* device;
-  // CPU seconds spent inside the simulated transfers since the last reset.
+  // CPU seconds spent inside the simulated transfers, and the number of transfers timed,
+  // since the last reset.
   double simSeconds = 0;
+  int timedTransfers = 0;
+  // What reading the clock around the transfers cost the tool's side: one clock read
+  // per transfer falls outside the simulator's share.
+  double ProbeSeconds() const;
+  // The simulator's memory for the module's flash (chunks written to so far).
+  double FlashKiB() const;
   // Data phases the device has moved since its handle was opened.
   int ReadBlocks() const { return device->Model().ReadBlocks(); }
   int WriteBlocks() const { return device->Model().WriteBlocks(); }

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -130,7 +131,8 @@ int BulkRead(usb_dev_handle* handle, int endpoint, char* bytes, int size, int ti
   std::memcpy(bytes, device.data + device.pos, fromInput);
   std::memset(bytes + fromInput, 0, filled - fromInput);
   device.pos += fromInput;
-  for (size_t i = wanted; i < filled; ++i) bytes[i] = bytes[i % wanted];
+  for (size_t done = wanted; done > 0 && done < filled; done *= 2)
+    std::memcpy(bytes + done, bytes, std::min(done, filled - done));
   return result;
 }
 
@@ -246,12 +248,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ctx.now = [] { return 0.5; };
   ctx.statusPath = files.status;
   std::vector<std::string> written;
-  ctx.log.SetObserver([&](int) { written.push_back(ctx.log.Last().text); });
+  // Whether the erase job is the one running, followed from its opening line.
+  bool erasing = false;
+  ctx.log.SetObserver([&](int) {
+    const std::string& text = ctx.log.Last().text;
+    written.push_back(text);
+    if (text.find("] Start ") != std::string::npos)
+      erasing = text.find("] Start erasing flash") != std::string::npos;
+  });
 
   // The operator's side: the first bytes choose the module mode, read or check, Auto or
   // Manual, the answers to the identification questions and when Cancel is clicked.
   const uint8_t setup = device.Take();
-  const int cancelAfter = 1 + device.Take() % 16;
+  // Cancel comes after a few blocks (each costs three digests of 32 KiB), or after up to
+  // a hundred erase passes, enough for the spinner to turn.
+  const uint8_t patience = device.Take();
+  const int blocksBeforeCancel = 1 + patience % 4;
+  const int passesBeforeCancel = 1 + patience % 100;
   window.SetChecked(Control::isSharp, setup & 1);
   ctx.readMode = (setup & 2) == 0;
   window.SetChecked(Control::RadioButton2, setup & 4);
@@ -259,9 +272,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (setup & 4)
     window.SetText(Control::MD5_check, "0123456789abcdef0123456789abcdef");
   for (int i = 0; i < 4; ++i) window.answers.push_back(((setup >> 3) >> i) & 1);
-  int events = 0;
+  int blocks = 0;
+  int passes = 0;
   window.onProcessEvents = [&] {
-    if (++events % cancelAfter == 0)
+    if (erasing ? ++passes % passesBeforeCancel == 0 : ++blocks % blocksBeforeCancel == 0)
       btnCancelClick(ctx);
   };
 
@@ -275,7 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Erase and write without the read in front, so they meet the device too.
   window.SetChecked(Control::CheckBox1, false);
-  events = 0;
+  blocks = passes = 0;
   Press(ctx, window, written);
 
   // The diagnostic: it ignores transfer results but must stay within its 1000 cycles

@@ -38,12 +38,12 @@ std::vector<std::string> Texts(const LogTape& tape) {
   return texts;
 }
 
-bool SentAny(const Rig& rig, std::initializer_list<uint8_t> opcodes) {
+int Sent(const Rig& rig, std::initializer_list<uint8_t> opcodes) {
+  int count = 0;
   for (const auto& r : rig.bus.OutRequests())
-    if (r.size() < 8 && !r.empty() &&
-        std::find(opcodes.begin(), opcodes.end(), r[0]) != opcodes.end())
-      return true;
-  return false;
+    count += r.size() < 8 && !r.empty() &&
+             std::find(opcodes.begin(), opcodes.end(), r[0]) != opcodes.end();
+  return count;
 }
 
 TEST(LongPaths, ReadCheckAndWriteShowTheWholePath) {

@@ -246,6 +246,22 @@ TEST(FaultSoak, SeededFaultsNeverPassUnnoticed) {
   EXPECT_EQ(fired.size(), 5u);
 }
 
+// A seed names its faults: the same seed draws the same plan, another seed another one.
+TEST(FaultSoak, SeedsAreRepeatable) {
+  sim::SimBus bus;
+  std::vector<std::string> plans;
+  for (uint64_t seed : {5u, 5u, 6u}) {
+    sim::RandomFaults faults(bus, seed, 4000);
+    std::string text;
+    for (const auto& f : faults.Plan())
+      text +=
+          std::string(sim::RandomFaultName(f.kind)) + "@" + std::to_string(f.fromTransfer) + " ";
+    plans.push_back(text);
+  }
+  EXPECT_EQ(plans[0], plans[1]);
+  EXPECT_NE(plans[0], plans[2]);
+}
+
 // Each kind of fault on its own, at places where it certainly fires.
 TEST(FaultSoak, EachKindAtAKnownPlace) {
   using K = sim::RandomFaultKind;

@@ -126,12 +126,11 @@ TEST_F(PipesTest, AShortPacketEndsADataPhaseEarly) {
   EXPECT_FALSE(p.InDataPhase());
   EXPECT_EQ(erased.WriteBlocks(), 1);
   const Bytes image = erased.Flash().Image();
-  EXPECT_EQ(Bytes(image.begin(), image.begin() + 1001),
-            [&] {
-              Bytes expected(data);
-              expected.push_back(0xFF);
-              return expected;
-            }());
+  EXPECT_EQ(Bytes(image.begin(), image.begin() + 1001), [&] {
+    Bytes expected(data);
+    expected.push_back(0xFF);
+    return expected;
+  }());
 }
 
 TEST_F(PipesTest, ResetForgetsHalfwayTraffic) {

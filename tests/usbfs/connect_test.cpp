@@ -29,13 +29,12 @@ TEST_F(UsbfsTest, OpensConfiguresClaimsAndAcceptsVersion21) {
   EXPECT_NE(ctx.session.handle.handle, nullptr);
   EXPECT_EQ(bed->OpenDescriptors(programmer), 1);
 
-  const std::vector<IoctlRecord> opened =
-      Then(kScan, {{"SETCONFIGURATION", 1, 0},
-                   {"CLAIMINTERFACE", 0, 0},
-                   {"SUBMITURB", 0, 0},
-                   {"REAPURBNDELAY", 0, 0},
-                   {"SUBMITURB", 1, 0},
-                   {"REAPURBNDELAY", 1, 0}});
+  const std::vector<IoctlRecord> opened = Then(kScan, {{"SETCONFIGURATION", 1, 0},
+                                                       {"CLAIMINTERFACE", 0, 0},
+                                                       {"SUBMITURB", 0, 0},
+                                                       {"REAPURBNDELAY", 0, 0},
+                                                       {"SUBMITURB", 1, 0},
+                                                       {"REAPURBNDELAY", 1, 0}});
   EXPECT_EQ(programmer.Ioctls(), opened);
   const auto urbs = programmer.Urbs();
   ASSERT_EQ(urbs.size(), 2u);
@@ -80,16 +79,22 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
     };
   };
   const Names scan = {"CONNECTINFO", "IOCTL"};
-  const Names versionRead = {"CONNECTINFO",   "IOCTL",     "SETCONFIGURATION", "CLAIMINTERFACE",
-                             "SUBMITURB",     "REAPURBNDELAY", "SUBMITURB",    "REAPURBNDELAY"};
+  const Names versionRead = {"CONNECTINFO", "IOCTL",         "SETCONFIGURATION", "CLAIMINTERFACE",
+                             "SUBMITURB",   "REAPURBNDELAY", "SUBMITURB",        "REAPURBNDELAY"};
   const std::vector<FailureCase> cases = {
       {"EmptyBus", [](UsbfsTest&) {}, "Device not found", {}},
       {"OnlyAForeignDevice",
-       [](UsbfsTest& t) { t.bed->AddProgrammer({1, 9}, Module16M(), {}, 0xFFFF, 0x0202); },
+       [](UsbfsTest& t) {
+         t.bed->AddProgrammer({1, 9}, Module16M(), {}, 0xFFFF, 0x0202);
+       },
        "Device not found", scan},
-      {"ConfigurationRefused", faults([](auto& f) { f.setConfigurationErrno = EBUSY; }),
-       "Device set configuration error", {"CONNECTINFO", "IOCTL", "SETCONFIGURATION"}},
-      {"InterfaceBusy", faults([](auto& f) { f.claimErrno = EBUSY; }), "Device interface error",
+      {"ConfigurationRefused",
+       faults([](auto& f) { f.setConfigurationErrno = EBUSY; }),
+       "Device set configuration error",
+       {"CONNECTINFO", "IOCTL", "SETCONFIGURATION"}},
+      {"InterfaceBusy",
+       faults([](auto& f) { f.claimErrno = EBUSY; }),
+       "Device interface error",
        {"CONNECTINFO", "IOCTL", "SETCONFIGURATION", "CLAIMINTERFACE"}},
       {"Version20", version({2, 0}), "Device version incorrect", versionRead},
       {"Version31", version({3, 1}), "Device version incorrect", versionRead},

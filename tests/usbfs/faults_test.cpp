@@ -87,7 +87,8 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   EXPECT_EQ(ReadFileBytes(dump).size(), static_cast<size_t>(kStuckBlock) * usbfs::kFirmwareBlock);
 
   const auto urbs = programmer.Urbs();
-  const auto stuck = std::find_if(urbs.begin(), urbs.end(), [](const auto& u) { return u.discarded; });
+  const auto stuck =
+      std::find_if(urbs.begin(), urbs.end(), [](const auto& u) { return u.discarded; });
   ASSERT_NE(stuck, urbs.end());
   EXPECT_EQ(stuck->endpoint, 0x85);
   EXPECT_EQ(stuck->length, kUrbSize);
@@ -103,8 +104,8 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   // After its submission the library polled without blocking until its deadline, then
   // discarded the URB and reaped it with a blocking reap.
   const auto ioctls = programmer.Ioctls();
-  const auto submitted = std::find(ioctls.begin(), ioctls.end(),
-                                   usbfs::IoctlRecord{"SUBMITURB", stuck->index, 0});
+  const auto submitted =
+      std::find(ioctls.begin(), ioctls.end(), usbfs::IoctlRecord{"SUBMITURB", stuck->index, 0});
   ASSERT_NE(submitted, ioctls.end());
   const std::vector<usbfs::IoctlRecord> tail(submitted + 1, ioctls.end());
   ASSERT_GE(tail.size(), 3u);

@@ -36,11 +36,11 @@ std::string SysPath(const NodeAddress& address) {
 
 std::vector<uint8_t> ProgrammerDescriptors(uint16_t vendorId, uint16_t productId) {
   std::vector<uint8_t> out{18, 0x01};
-  PutWord(out, 0x0200);                   // bcdUSB
+  PutWord(out, 0x0200);                     // bcdUSB
   out.insert(out.end(), {0xFF, 0, 0, 64});  // vendor class, control packets of 64
   PutWord(out, vendorId);
   PutWord(out, productId);
-  PutWord(out, 0x0100);               // bcdDevice
+  PutWord(out, 0x0100);                 // bcdDevice
   out.insert(out.end(), {0, 0, 0, 1});  // no strings, one configuration
 
   constexpr uint16_t kConfigurationLength = 9 + 9 + 7 + 7;
@@ -55,7 +55,8 @@ std::vector<uint8_t> ProgrammerDescriptors(uint16_t vendorId, uint16_t productId
 
 std::string DeviceDescription(const NodeAddress& address, const std::vector<uint8_t>& descriptors) {
   // The description names the sysfs path without its "/sys" and the node without "/dev/".
-  std::string text = "P: " + SysPath(address).substr(4) + "\nN: " + NodePath(address).substr(5) + "=";
+  std::string text =
+      "P: " + SysPath(address).substr(4) + "\nN: " + NodePath(address).substr(5) + "=";
   char hex[3];
   for (uint8_t byte : descriptors) {
     std::snprintf(hex, sizeof hex, "%02X", byte);

@@ -57,8 +57,7 @@ UsbfsProgrammer::~UsbfsProgrammer() {
   g_object_unref(handler_);
 }
 
-gboolean UsbfsProgrammer::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client,
-                                  gpointer self) {
+gboolean UsbfsProgrammer::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
   auto* programmer = static_cast<UsbfsProgrammer*>(self);
   Reply reply;
   {
@@ -123,8 +122,12 @@ UsbfsProgrammer::Reply UsbfsProgrammer::IntegerRequest(const char* name, UMockde
 }
 
 UrbView UsbfsProgrammer::View(const usbdevfs_urb& urb) const {
-  return UrbView{static_cast<int>(urbs_.size()), IsIn(urb),           urb.buffer_length,
-                 model_.ReadBlocks(),            pipes_.PendingIn(), model_.WriteBlocks()};
+  return UrbView{static_cast<int>(urbs_.size()),
+                 IsIn(urb),
+                 urb.buffer_length,
+                 model_.ReadBlocks(),
+                 pipes_.PendingIn(),
+                 model_.WriteBlocks()};
 }
 
 UsbfsProgrammer::Reply UsbfsProgrammer::Submit(UMockdevIoctlData* arg) {
@@ -204,11 +207,12 @@ UsbfsProgrammer::Reply UsbfsProgrammer::Reap(UMockdevIoctlData* arg, bool wait) 
   const char* name = wait ? "REAPURB" : "REAPURBNDELAY";
   if (completed_.empty()) {
     // A disconnected device still hands back what completed; otherwise it is gone. A
-    // blocking reap with nothing in flight would hang a single-threaded host for good:
-    // it is answered as interrupted so that a test shows it rather than hangs.
+    // blocking reap with nothing completed would hang the single-threaded host for good
+    // (only a discard could end it): it is answered as interrupted, so a test shows it
+    // in the record instead of hanging.
     if (vanished_)
       return Log(name, 0, ENODEV);
-    return Log(name, 0, wait && inFlight_.empty() ? EINTR : EAGAIN);
+    return Log(name, 0, wait ? EINTR : EAGAIN);
   }
   Urb urb = completed_.front();
   completed_.pop_front();

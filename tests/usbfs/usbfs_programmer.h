@@ -31,9 +31,9 @@ struct UrbView {
   int index = 0;  // URBs submitted since the device was added (or the record cleared)
   bool in = false;
   int length = 0;
-  int blocksRead = 0;       // ReadBlock answers the model has begun to stream
-  size_t pendingIn = 0;     // bytes of the streamed block the host has not fetched yet
-  int blocksWritten = 0;    // WriteBlock data phases the model has taken
+  int blocksRead = 0;     // ReadBlock answers the model has begun to stream
+  size_t pendingIn = 0;   // bytes of the streamed block the host has not fetched yet
+  int blocksWritten = 0;  // WriteBlock data phases the model has taken
 };
 
 struct UsbfsFaults {
@@ -51,16 +51,16 @@ struct UsbfsFaults {
 struct UrbRecord {
   int index = 0;
   uint8_t endpoint = 0;
-  int length = 0;         // buffer_length
-  int actual = 0;         // actual_length when completed
-  int status = 0;         // 0; -ENOENT once discarded
-  int refusedErrno = 0;   // the submission failed with this errno (ENODEV)
-  bool dataPhase = false; // OUT: a piece of a WriteBlock data phase
-  bool completed = false; // completed by the device
+  int length = 0;          // buffer_length
+  int actual = 0;          // actual_length when completed
+  int status = 0;          // 0; -ENOENT once discarded
+  int refusedErrno = 0;    // the submission failed with this errno (ENODEV)
+  bool dataPhase = false;  // OUT: a piece of a WriteBlock data phase
+  bool completed = false;  // completed by the device
   bool discarded = false;
   bool reaped = false;
   std::chrono::steady_clock::duration held{};  // submission to discard
-  std::vector<uint8_t> head;  // the first bytes moved (OUT: sent; IN: delivered)
+  std::vector<uint8_t> head;                   // the first bytes moved (OUT: sent; IN: delivered)
 };
 
 // One ioctl on the node: its name ("SUBMITURB", "REAPURBNDELAY", ...), the integer
@@ -113,8 +113,7 @@ class UsbfsProgrammer {
     std::chrono::steady_clock::time_point submitted;
   };
 
-  static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client,
-                          gpointer self);
+  static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
   Reply Handle(unsigned long request, UMockdevIoctlData* arg);
   Reply IntegerRequest(const char* name, UMockdevIoctlData* arg, int failWith);
   Reply Submit(UMockdevIoctlData* arg);

@@ -32,8 +32,7 @@ UsbfsProgrammer& UsbfsTestbed::AddProgrammer(const NodeAddress& address,
   if (!umockdev_testbed_attach_ioctl(testbed_, programmer->Node().c_str(), programmer->Handler(),
                                      &error) ||
       !umockdev_testbed_add_from_string(
-          testbed_,
-          DeviceDescription(address, ProgrammerDescriptors(vendorId, productId)).c_str(),
+          testbed_, DeviceDescription(address, ProgrammerDescriptors(vendorId, productId)).c_str(),
           &error)) {
     ADD_FAILURE() << "umockdev refused " << programmer->Node() << ": "
                   << (error ? error->message : "no reason given");

@@ -32,9 +32,7 @@ class UsbfsTestbed {
   // Takes the device off the bus: its node is gone, its model stays for inspection.
   void Unplug(const UsbfsProgrammer& programmer);
 
-  const std::vector<std::unique_ptr<UsbfsProgrammer>>& Programmers() const {
-    return programmers_;
-  }
+  const std::vector<std::unique_ptr<UsbfsProgrammer>>& Programmers() const { return programmers_; }
 
   // File descriptors of this process open on the device's node.
   int OpenDescriptors(const UsbfsProgrammer& programmer) const;
