@@ -64,6 +64,7 @@ gboolean UsbfsProgrammer::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* clien
     std::lock_guard lock(programmer->mutex_);
     reply = programmer->Handle(umockdev_ioctl_client_get_request(client),
                                umockdev_ioctl_client_get_arg(client));
+    programmer->lastAnswer_ = std::chrono::system_clock::now();
   }
   umockdev_ioctl_client_complete(client, reply.result, reply.error);
   return TRUE;
@@ -169,7 +170,8 @@ UsbfsProgrammer::Reply UsbfsProgrammer::Submit(UMockdevIoctlData* arg) {
   urb.status = 0;
   urb.actual_length = 0;
   urbs_.push_back(std::move(record));
-  const Urb queued{data, urbs_.size() - 1, std::chrono::steady_clock::now()};
+  // The library took its deadline after the answer to its previous call.
+  const Urb queued{data, urbs_.size() - 1, lastAnswer_};
   if (!hung_ && faults_.hangWhen && faults_.hangWhen(view)) {
     hung_ = true;
     inFlight_.push_back(queued);
@@ -237,7 +239,7 @@ UsbfsProgrammer::Reply UsbfsProgrammer::Discard(UMockdevIoctlData* arg) {
   UrbRecord& record = urbs_[urb.record];
   record.discarded = true;
   record.status = -ENOENT;
-  record.held = std::chrono::steady_clock::now() - urb.submitted;
+  record.held = std::chrono::system_clock::now() - urb.transferStart;
   completed_.push_back(urb);
   return Log("DISCARDURB", record.index, 0);
 }

@@ -59,8 +59,10 @@ struct UrbRecord {
   bool completed = false;  // completed by the device
   bool discarded = false;
   bool reaped = false;
-  std::chrono::steady_clock::duration held{};  // submission to discard
-  std::vector<uint8_t> head;                   // the first bytes moved (OUT: sent; IN: delivered)
+  // Discarded URBs: how long the library waited, at least (from the answer to its call
+  // before the submission to the discard), on the clock it measures its timeout with.
+  std::chrono::system_clock::duration held{};
+  std::vector<uint8_t> head;  // the first bytes moved (OUT: sent; IN: delivered)
 };
 
 // One ioctl on the node: its name ("SUBMITURB", "REAPURBNDELAY", ...), the integer
@@ -110,7 +112,7 @@ class UsbfsProgrammer {
   struct Urb {
     UMockdevIoctlData* data = nullptr;  // our reference to the client's URB
     size_t record = 0;
-    std::chrono::steady_clock::time_point submitted;
+    std::chrono::system_clock::time_point transferStart;  // no later than the library's
   };
 
   static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
@@ -132,6 +134,7 @@ class UsbfsProgrammer {
   mutable std::mutex mutex_;
   bool vanished_ = false;
   bool hung_ = false;
+  std::chrono::system_clock::time_point lastAnswer_{};
   std::deque<Urb> inFlight_;   // accepted, not completed
   std::deque<Urb> completed_;  // waiting to be reaped
   std::vector<UrbRecord> urbs_;
