@@ -16,10 +16,20 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QStyle>
+#include <QStyleFactory>
 
 #include "app/core/form_logic.h"
 
 namespace {
+
+// The progress bar steps once per block. Its hidden percentage text would still be
+// formatted on every step; nothing shows it, so it is left empty.
+class BlockProgressBar : public QProgressBar {
+ public:
+  using QProgressBar::QProgressBar;
+  QString text() const override { return isTextVisible() ? QProgressBar::text() : QString(); }
+};
 
 constexpr int kClientWidth = 610;
 constexpr int kClientHeight = 600;
@@ -132,7 +142,13 @@ void TForm1::CreateControls() {
   btnExit = Place<QPushButton>(Control::btnExit, "btnExit", {498, 39, 105, 25});
   btnExit->setText(QStringLiteral("E&xit"));  // the mnemonic gives Alt+X
 
-  ProgressBar1 = Place<QProgressBar>(Control::ProgressBar1, "ProgressBar1", {3, 589, 600, 9});
+  ProgressBar1 = Place<BlockProgressBar>(Control::ProgressBar1, "ProgressBar1", {3, 589, 600, 9});
+  // The plain chunked bar repaints in a fraction of the time of a gradient style, which
+  // matters because a read repaints it as it grows, block after block.
+  if (QStyle* plain = QStyleFactory::create(QStringLiteral("Windows"))) {
+    plain->setParent(ProgressBar1);
+    ProgressBar1->setStyle(plain);
+  }
   ProgressBar1->setRange(0, 2048);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
