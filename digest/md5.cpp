@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "digest/block_feed.h"
 #include "digest/hex_text.h"
 
 namespace {
@@ -159,30 +160,9 @@ void MD5Update(MD5Context& ctx, const uint8_t* data, size_t length) {
     return;  // data may be null then
   ctx.byteCount += length;
 
-  // Complete a group left over from the previous call first.
-  if (ctx.pendingCount > 0) {
-    const size_t take = std::min(length, sizeof ctx.pending - ctx.pendingCount);
-    std::memcpy(ctx.pending + ctx.pendingCount, data, take);
-    ctx.pendingCount += take;
-    data += take;
-    length -= take;
-    if (ctx.pendingCount < sizeof ctx.pending)
-      return;
-    ProcessBlocks(ctx.state, ctx.pending, 1);
-    ctx.pendingCount = 0;
-  }
-
-  // Whole groups straight from the caller's buffer, no copy.
-  const size_t blocks = length / 64;
-  if (blocks > 0)
-    ProcessBlocks(ctx.state, data, blocks);
-  data += blocks * 64;
-  length -= blocks * 64;
-
-  if (length > 0) {
-    std::memcpy(ctx.pending, data, length);
-    ctx.pendingCount = length;
-  }
+  FeedBlocks(
+      ctx.pending, ctx.pendingCount, data, length,
+      [&ctx](const uint8_t* blocks, size_t count) { ProcessBlocks(ctx.state, blocks, count); });
 }
 
 MD5Digest MD5Final(MD5Context& ctx) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "digest/block_feed.h"
 #include "digest/hex_text.h"
 #include "digest/sha1_blocks.h"
 
@@ -40,28 +41,9 @@ void SHA1Update(SHA1Context& ctx, const uint8_t* data, size_t length) {
     return;  // data may be null then
   ctx.bitCount += static_cast<uint64_t>(length) * 8;
 
-  if (ctx.bufferCount > 0) {
-    const size_t take = std::min(length, sizeof ctx.buffer - ctx.bufferCount);
-    std::memcpy(ctx.buffer + ctx.bufferCount, data, take);
-    ctx.bufferCount += take;
-    data += take;
-    length -= take;
-    if (ctx.bufferCount < sizeof ctx.buffer)
-      return;
-    ProcessBlocks(ctx.state, ctx.buffer, 1);
-    ctx.bufferCount = 0;
-  }
-
-  const size_t blocks = length / 64;
-  if (blocks > 0)
-    ProcessBlocks(ctx.state, data, blocks);
-  data += blocks * 64;
-  length -= blocks * 64;
-
-  if (length > 0) {
-    std::memcpy(ctx.buffer, data, length);
-    ctx.bufferCount = length;
-  }
+  FeedBlocks(
+      ctx.buffer, ctx.bufferCount, data, length,
+      [&ctx](const uint8_t* blocks, size_t count) { ProcessBlocks(ctx.state, blocks, count); });
 }
 
 SHA1Digest SHA1Final(SHA1Context& ctx) {
