@@ -152,41 +152,36 @@ usb_dev_handle* SimBus::Open(struct usb_device* device) {
   return handle;
 }
 
-int SimBus::SetConfiguration(usb_dev_handle* handle, int configuration) {
+// The calls that only set up the link: a closed or unknown handle, a value other than the
+// programmer's one, or an injected refusal fail; everything is recorded.
+int SimBus::SetupCall(const char* name, usb_dev_handle* handle, int argument, int expected,
+                      bool refused) {
   SimDevice* device = DeviceOf(handle);
   int result = 0;
   if (device == nullptr || handle->closed)
     result = -EBADF;
-  else if (configuration != 1)
+  else if (argument != expected)
     result = -EINVAL;
-  else if (device->Faults().setConfigurationFails)
+  else if (refused)
     result = -EBUSY;
-  Call("usb_set_configuration", device, configuration, result, device && handle->closed);
+  Call(name, device, argument, result, device && handle->closed);
   return result;
+}
+
+int SimBus::SetConfiguration(usb_dev_handle* handle, int configuration) {
+  const SimDevice* device = DeviceOf(handle);
+  return SetupCall("usb_set_configuration", handle, configuration, 1,
+                   device != nullptr && device->Config().faults.setConfigurationFails);
 }
 
 int SimBus::ClaimInterface(usb_dev_handle* handle, int interface) {
-  SimDevice* device = DeviceOf(handle);
-  int result = 0;
-  if (device == nullptr || handle->closed)
-    result = -EBADF;
-  else if (interface != 0)
-    result = -EINVAL;
-  else if (device->Faults().claimFails)
-    result = -EBUSY;
-  Call("usb_claim_interface", device, interface, result, device && handle->closed);
-  return result;
+  const SimDevice* device = DeviceOf(handle);
+  return SetupCall("usb_claim_interface", handle, interface, 0,
+                   device != nullptr && device->Config().faults.claimFails);
 }
 
 int SimBus::ReleaseInterface(usb_dev_handle* handle, int interface) {
-  SimDevice* device = DeviceOf(handle);
-  int result = 0;
-  if (device == nullptr || handle->closed)
-    result = -EBADF;
-  else if (interface != 0)
-    result = -EINVAL;
-  Call("usb_release_interface", device, interface, result, device && handle->closed);
-  return result;
+  return SetupCall("usb_release_interface", handle, interface, 0, false);
 }
 
 int SimBus::Close(usb_dev_handle* handle) {

@@ -113,6 +113,7 @@ class SimBus {
  private:
   struct Topology;
   SimDevice* DeviceOf(usb_dev_handle* handle) const;
+  int SetupCall(const char* name, usb_dev_handle* handle, int argument, int expected, bool refused);
   void Call(std::string name, const SimDevice* device, int argument, int result,
             bool afterClose = false);
   // The fault, if any, for the transfer the device is about to make; 0 for none.
