@@ -11,23 +11,15 @@
 #include "flash/jobs.h"
 #include "programmer/commands.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 using Script = std::vector<uint8_t>;
 
-std::string ColourName(LogColour c) {
-  switch (c) {
-    case LogColour::Red:
-      return "Red";
-    case LogColour::Purple:
-      return "Purple";
-    case LogColour::Green:
-      break;
-  }
-  return "Green";
-}
+using testdata::ColourName;
+using testdata::Stamp;
 
 // A module of the test database with the given erase answers for its banks.
 sim::DeviceConfig Module(bool dual, Script bank1, Script bank0 = {0}) {
@@ -74,10 +66,6 @@ struct ErasedRig {
   int transfersAtStart = 0;
   size_t linesAtStart = 0;
 };
-
-std::string Stamp(const std::string& text) {
-  return std::string(kStamp) + text;
-}
 
 const std::string kDone = "Green: " + Stamp("Flash erase done, 0:00:00");
 const std::string kStartLine = "Green: " + Stamp("Start erasing flash");

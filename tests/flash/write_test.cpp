@@ -13,50 +13,18 @@
 #include "flash/jobs.h"
 #include "programmer/commands.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_data.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kBlock = 0x8000;
+using testdata::ColourName;
+using testdata::kBlock;
+using testdata::Noise;
+using testdata::Stamp;
 constexpr size_t kMiB = size_t(1) << 20;
-
-std::string Stamp(const std::string& text) {
-  return std::string(kStamp) + text;
-}
-
-std::string ColourName(LogColour c) {
-  switch (c) {
-    case LogColour::Red:
-      return "Red";
-    case LogColour::Purple:
-      return "Purple";
-    case LogColour::Green:
-      break;
-  }
-  return "Green";
-}
-
-// Noise whose blocks all differ (each starts with its own index), cheap to make.
-Bytes Noise(size_t size, uint32_t seed) {
-  Bytes base(kBlock);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : base) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<uint8_t>(x >> 24);
-  }
-  Bytes bytes(size);
-  for (size_t at = 0; at < size; at += kBlock) {
-    const size_t n = std::min(kBlock, size - at);
-    std::memcpy(bytes.data() + at, base.data(), n);
-    const uint32_t index = static_cast<uint32_t>(at / kBlock);
-    for (size_t k = 0; k < 4 && k < n; ++k) bytes[at + k] = static_cast<uint8_t>(index >> (8 * k));
-  }
-  return bytes;
-}
 
 bool AllErased(const Bytes& bytes, size_t from) {
   return Bytes(bytes.begin() + static_cast<long>(from), bytes.end()) ==

@@ -13,30 +13,20 @@
 #include "digest/md5.h"
 #include "digest/sha1.h"
 #include "tests/support/rig.h"
+#include "tests/support/test_data.h"
 
 namespace seqtest {
 
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-constexpr size_t kBlock = 0x8000;
+using testdata::kBlock;
+using testdata::Noise;
 constexpr size_t kFlash16M = size_t(16) << 20;
 
-inline std::string Stamp(const std::string& text) {
-  return std::string(kStamp) + text;
-}
+using testdata::Stamp;
 
-inline std::string ColourName(LogColour c) {
-  switch (c) {
-    case LogColour::Red:
-      return "Red";
-    case LogColour::Purple:
-      return "Purple";
-    case LogColour::Green:
-      break;
-  }
-  return "Green";
-}
+using testdata::ColourName;
 
 // The log rows from `from` on, as "colour: text".
 inline Strings LinesFrom(const Rig& rig, size_t from) {
@@ -72,25 +62,6 @@ inline WindowState Snapshot(const FakeWindow& w) {
   s.background = w.background;
   s.progress = w.ProgressPosition();
   return s;
-}
-
-// Noise whose blocks all differ (each begins with its index).
-inline Bytes Noise(size_t size, uint32_t seed) {
-  Bytes base(kBlock);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : base) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<uint8_t>(x >> 24);
-  }
-  Bytes bytes(size);
-  for (size_t at = 0; at < size; at += kBlock) {
-    std::memcpy(bytes.data() + at, base.data(), std::min(kBlock, size - at));
-    for (size_t k = 0; k < 4 && at + k < size; ++k)
-      bytes[at + k] = static_cast<uint8_t>((at / kBlock) >> (8 * k));
-  }
-  return bytes;
 }
 
 // The database entry of a dump, with the digests worked out here.
