@@ -67,6 +67,17 @@ TEST_F(ExampleDatabase, EveryChipIsReachableAndHasAVendor) {
   for (const VendorRecord& v : db_.vendors) EXPECT_TRUE(codes.insert(v.vendorId).second);
 }
 
+// The identification line is "Vendor, chip name": a name that repeats its vendor's
+// first word would read "Macronix, Macronix ...".
+TEST_F(ExampleDatabase, ChipNamesDoNotRepeatTheirVendor) {
+  for (const ChipRecord& chip : db_.chips) {
+    std::string vendor;
+    ASSERT_TRUE(FindVendor(db_, chip.chipId[0], vendor));
+    const std::string firstWord = vendor.substr(0, vendor.find_first_of(" /"));
+    EXPECT_NE(chip.chipName.rfind(firstWord + " ", 0), 0u) << chip.chipName << " / " << vendor;
+  }
+}
+
 TEST_F(ExampleDatabase, HasTwoThreeAndFourByteIdsOfBothWidths) {
   std::set<int> lengths, widths;
   for (const ChipRecord& chip : db_.chips) {
