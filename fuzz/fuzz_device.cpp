@@ -22,6 +22,7 @@
 #include "flash/jobs.h"
 #include "programmer/usb_api.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/test_chips.h"
 
 namespace {
 
@@ -156,20 +157,8 @@ UsbApi FuzzApi() {
 FlashDatabase FuzzDatabase() {
   FlashDatabase db;
   db.modules = {{0x03, 16, 0}, {0x04, 16, 1}};
-  ChipRecord wide;
-  wide.chipId = {0xC2, 0x22, 0, 0};
-  wide.idLength = 2;
-  wide.chipName = "MX29LV640";
-  wide.busWidth = 16;
-  wide.writeMode = 1;
-  ChipRecord narrow;
-  narrow.chipId = {0x01, 0xA7, 0x12, 0};
-  narrow.idLength = 3;
-  narrow.chipName = "AM29F032";
-  narrow.busWidth = 8;
-  narrow.writeMode = 0;
-  db.chips = {wide, narrow};
-  db.vendors = {{0xC2, "Macronix"}};
+  db.chips = TestChips();
+  db.vendors = TestVendors();
   db.settings = {HashMode::Main, HashMode::Checked, HashMode::Checked};
   db.moduleCount = 2;
   db.chipCount = 2;

@@ -2,23 +2,13 @@
 
 #include <cstdio>
 
+#include "tests/support/test_chips.h"
+
 FlashDatabase TestDatabase() {
   FlashDatabase db;
   db.modules = {{0x03, 16, 0}, {0x05, 32, 1}, {0x06, 64, 1}};
-  ChipRecord wide;
-  wide.chipId = {0xC2, 0x22, 0, 0};
-  wide.idLength = 2;
-  wide.chipName = "MX29LV640";
-  wide.busWidth = 16;
-  wide.writeMode = 1;
-  ChipRecord narrow;
-  narrow.chipId = {0x01, 0xA7, 0x12, 0};
-  narrow.idLength = 3;
-  narrow.chipName = "AM29F032";
-  narrow.busWidth = 8;
-  narrow.writeMode = 0;
-  db.chips = {wide, narrow};
-  db.vendors = {{0xC2, "Macronix"}};
+  db.chips = TestChips();
+  db.vendors = TestVendors();
   db.settings = {HashMode::Main, HashMode::Checked, HashMode::NotChecked};
   db.moduleCount = 3;
   db.chipCount = 2;
