@@ -28,7 +28,7 @@ int FailWithBox(AppContext& ctx, const char* text) {
 bool GoOn(AppContext& ctx, const char* question) {
   if (ctx.window.AskOkCancel(question, kProgrammerCaption))
     return true;
-  ctx.session.handle.api.usb_close(ctx.session.handle.handle);
+  CloseOnly(ctx.session.handle);
   return false;
 }
 

@@ -27,7 +27,7 @@ struct PipesTest : ::testing::Test {
     out.resize(*n);
     return out;
   }
-  Bytes Image(size_t offset, size_t n) const {
+  Bytes Image(size_t offset, size_t n) {
     const Bytes image = model.Flash().Image();
     return Bytes(image.begin() + static_cast<std::ptrdiff_t>(offset),
                  image.begin() + static_cast<std::ptrdiff_t>(offset + n));
