@@ -21,6 +21,7 @@ if [ -n "$destdir" ]; then
 fi
 files=$build/$record-files.txt
 folders=$build/$record-folders.txt
+staged_into=$build/$record-destdir.txt
 scratch=$(mktemp)
 trap 'rm -f -- "$scratch"' EXIT
 
@@ -66,6 +67,7 @@ EOF
   } | sort -ru >"$folders.new"
   mv -f -- "$files.new" "$files"
   mv -f -- "$folders.new" "$folders"
+  [ -z "$destdir" ] || printf '%s\n' "$destdir" >"$staged_into"
 
   if [ -z "$destdir" ]; then
     # Applies the new udev rule to a programmer that is already plugged in.
@@ -76,6 +78,10 @@ EOF
 uninstall_tree() {
   if [ ! -f "$files" ]; then
     echo "make uninstall: nothing to remove: no make install from $build${destdir:+ with DESTDIR=$destdir} on record" >&2
+    local other
+    for other in "$build"/installed-staged-*-destdir.txt; do
+      [ ! -f "$other" ] || echo "    staged one: make uninstall DESTDIR=$(cat -- "$other")" >&2
+    done
     exit 1
   fi
   local file dir
@@ -96,7 +102,7 @@ uninstall_tree() {
   while IFS= read -r dir; do
     rmdir -- "$dir" 2>/dev/null || [ ! -d "$dir" ] || echo "-- Kept (not empty): $dir"
   done <"$folders"
-  rm -f -- "$files" "$folders"
+  rm -f -- "$files" "$folders" "$staged_into"
   if [ -z "$destdir" ]; then
     sh "$here/debian/postrm" remove
   fi
