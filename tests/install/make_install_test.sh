@@ -10,6 +10,8 @@ build=$2
 work=$3
 . "$(dirname -- "$0")/check_lib.sh"
 
+# Run from `make test`, the outer make's flags and variables must not reach this one.
+unset MAKEFLAGS MFLAGS MAKELEVEL
 rm -rf -- "$work"
 dest=$work/dest
 prefix=$dest/usr/local
@@ -18,7 +20,7 @@ mkdir -p -- "$prefix/bin" "$prefix/share"
 echo other >"$prefix/share/other.txt"
 before=$(cd "$dest" && find . | sort)
 
-make -s -C "$source" install BUILD="$build" DESTDIR="$dest" >"$work.log" 2>&1
+make -s -C "$source" install BUILD="$build" DESTDIR="$dest" PREFIX=/usr/local >"$work.log" 2>&1
 expect_eq "make install: status" "$?" 0
 expect_true "tool installed" test -x "$prefix/bin/flashwrendel"
 expect_false "no Debian changelog" test -e "$prefix/share/doc/flashwrendel/changelog.Debian.gz"
