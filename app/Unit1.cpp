@@ -66,9 +66,8 @@ TForm1::TForm1(QWidget* parent)
   setPalette(face);
   setAutoFillBackground(true);
 
-  setFont(WindowFont());
-
   CreateControls();
+  SetWindowFont(WindowFont());
   CreateLogRows();
   SetTabOrder();
   ConnectHandlers();
@@ -86,6 +85,13 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1() {
   ctx.log.SetObserver(nullptr);
+}
+
+void TForm1::SetWindowFont(const QFont& font) {
+  setFont(font);
+  QFont bold = font;
+  bold.setBold(true);
+  btnCancel->setFont(bold);
 }
 
 template <typename W>
@@ -111,9 +117,6 @@ void TForm1::CreateControls() {
 
   btnCancel = Place<QPushButton>(Control::btnCancel, "btnCancel", {498, 8, 105, 25});
   btnCancel->setText(QStringLiteral("Cancel"));
-  QFont bold = btnCancel->font();
-  bold.setBold(true);
-  btnCancel->setFont(bold);
   SetTextColour(Control::btnCancel, Rgb{255, 0, 0});
   btnCancel->hide();
 
