@@ -29,6 +29,7 @@ for expected in \
   "-rwxr-xr-x root/root ./usr/bin/flashwrendel-launch" \
   "-rw-r--r-- root/root ./usr/$rules_dir/60-flashwrendel.rules" \
   "-rw-r--r-- root/root ./usr/share/applications/flashwrendel.desktop" \
+  "-rw-r--r-- root/root ./usr/share/metainfo/org.example.flashwrendel.metainfo.xml" \
   "-rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/flashwrendel.svg" \
   "-rw-r--r-- root/root ./usr/share/flashwrendel/kz1_v2.6.ini" \
   "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel.1.gz" \
@@ -55,6 +56,7 @@ depends_names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//')
 for library in libqt6widgets6 libqt6gui6 libqt6core6 libusb-0.1-4 libc6 libstdc++6; do
   expect_true "Depends names $library ($depends)" grep -qxF -- "$library" <<<"$depends_names"
 done
+expect_contains "Recommends Wine's Tahoma for the window" "$(field Recommends)" "fonts-wine"
 description=$(field Description)
 expect_eq "Description synopsis" "$(head -n 1 <<<"$description")" \
   "USB flash programmer tool for flash modules"

@@ -2,11 +2,12 @@
 # The real program on an X server of its own (Xvfb): every window, box and dialog title
 # as the window manager reads it (_NET_WM_NAME and WM_NAME), the X11 class, Return on
 # the focused push button, and the names a screen reader gets over the AT-SPI bus.
-#   x11_session_test.sh FLASHWRENDEL EXAMPLE_INI
+#   x11_session_test.sh FLASHWRENDEL EXAMPLE_INI DESKTOP_ENTRY
 # Exits 77 (skipped) only when Xvfb is not installed.
 set -uo pipefail
 binary=$1
 example=$2
+desktop=$3
 here=$(cd "$(dirname -- "$0")" && pwd)
 . "$here/../install/check_lib.sh"
 
@@ -96,6 +97,10 @@ expect_program_ends() {
   wait "$pid" || rc=$?
   expect_eq "$2: exit code" "$rc" "0"
 }
+
+# The menu entry claims the program's windows by their class.
+expect_eq "StartupWMClass of the desktop entry" "$(sed -n 's/^StartupWMClass=//p' "$desktop")" \
+  "$app_title"
 
 # 1. No database: the loader's "Error" box, then the program ends.
 mkdir "$work/empty"
