@@ -92,6 +92,9 @@ void TForm1::SetWindowFont(const QFont& font) {
   QFont bold = font;
   bold.setBold(true);
   btnCancel->setFont(bold);
+  // Labels are as large as their text in the new face.
+  for (QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+    label->adjustSize();
 }
 
 template <typename W>
