@@ -34,12 +34,18 @@ QFont Sized(QFont font) {
 QList<QFont> WindowFontChoices() {
   LoadWineTahoma();
   QList<QFont> choices;
-  for (const QString& family : {kTahoma, kLiberationSans}) {
-    if (QFontDatabase::hasFamily(family)) {
-      QFont font = QApplication::font();
-      font.setFamily(family);
-      choices.append(Sized(font));
-    }
+  if (QFontDatabase::hasFamily(kTahoma)) {
+    QFont tahoma = QApplication::font();
+    tahoma.setFamily(kTahoma);
+    choices.append(Sized(tahoma));
+  }
+  // Liberation Sans has Arial's widths, a little wider than Tahoma's: slightly narrowed,
+  // "Erase FLASH" and "Write FLASH" keep their last letter.
+  if (QFontDatabase::hasFamily(kLiberationSans)) {
+    QFont liberation = QApplication::font();
+    liberation.setFamily(kLiberationSans);
+    liberation.setStretch(QFont::SemiCondensed);
+    choices.append(Sized(liberation));
   }
   // The usual desktop default, DejaVu Sans, is much wider than Tahoma: condensed, it
   // keeps the captions inside their fixed control sizes.
