@@ -56,4 +56,10 @@ known dumps.
 The package installs a udev rule that gives the user at the local seat (and the
 group plugdev) access to the programmer, a menu entry and the example database.")
 
+# Wine's Tahoma gives the window its intended font metrics where Tahoma is missing.
+if(CPACK_DEBIAN_PACKAGE_RECOMMENDS)
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", ")
+endif()
+string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine")
+
 include(CPack)

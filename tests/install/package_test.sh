@@ -29,6 +29,7 @@ for expected in \
   "-rwxr-xr-x root/root ./usr/bin/flashwrendel-launch" \
   "-rw-r--r-- root/root ./usr/$rules_dir/60-flashwrendel.rules" \
   "-rw-r--r-- root/root ./usr/share/applications/flashwrendel.desktop" \
+  "-rw-r--r-- root/root ./usr/share/metainfo/org.example.flashwrendel.metainfo.xml" \
   "-rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/flashwrendel.svg" \
   "-rw-r--r-- root/root ./usr/share/flashwrendel/kz1_v2.6.ini" \
   "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel.1.gz" \
@@ -60,6 +61,7 @@ recommends_names=$(field Recommends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
 for tool_package in usbutils acl; do
   expect_true "Recommends $tool_package" grep -qxF -- "$tool_package" <<<"$recommends_names"
 done
+expect_contains "Recommends Wine's Tahoma for the window" "$(field Recommends)" "fonts-wine"
 description=$(field Description)
 expect_eq "Description synopsis" "$(head -n 1 <<<"$description")" \
   "USB flash programmer tool for flash modules"
