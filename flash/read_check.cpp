@@ -86,8 +86,10 @@ uint8_t ReadCheckJob(AppContext& ctx) {
         const uint64_t fileBytes = static_cast<uint64_t>(i) * kBlockSize + got;
         return Fail(ctx, FileTooShortLine(ctx, path, fileBytes, flashBytes));
       }
-      if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0)
+      if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0) {
+        ctx.report.checkMismatch = true;
         return Fail(ctx, Stamped(ctx, "[%s] Byte to byte check with file FAILED"));
+      }
     }
     MD5Update(ctx.digests.md5, block.data(), kBlockSize);
     SHA1Update(ctx.digests.sha1, block.data(), kBlockSize);
