@@ -131,6 +131,8 @@ bool RunDiagnose(AppContext& ctx) {
   record.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const bool identified = ctx.report.identification.has_value();
   ctx.report.connectFailed = connecting && !identified;
-  record.result = identified ? JobOutcome::Ok : JobOutcome::Failed;
-  return identified;
+  // Once connected, the diagnostic's only failure is its status file: a Red line.
+  const bool ok = identified && ctx.log.Last().colour != LogColour::Red;
+  record.result = ok ? JobOutcome::Ok : JobOutcome::Failed;
+  return ok;
 }
