@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -115,8 +116,9 @@ bool ConsoleWindow::AskOkCancel(const std::string& text, const std::string& capt
   std::fprintf(stderr, "%s [ok/cancel] ", question.c_str());
   std::fflush(stderr);
   std::string answer;
-  const bool ok = ReadAnswer(answer) && (answer == "ok" || answer == "OK" || answer == "y" ||
-                                         answer == "yes" || answer == "o");
+  const bool read = ReadAnswer(answer);
+  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool ok = read && (answer == "ok" || answer == "y" || answer == "yes");
   if (CancelSignalled())
     std::fputc('\n', stderr);
   return ok && !CancelSignalled();

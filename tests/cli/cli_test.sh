@@ -141,6 +141,13 @@ group_exit_codes() {
   cli identify
   check "no database: exit status" eq "$status" 2
   check "no database: message" has "$case_dir/err" "no database found"
+
+  # The launcher's folder in the documents folder wins over the older one.
+  mkdir -p "$case_dir/home/Documents/FlashWrendel" "$case_dir/home/.local/share/flashwrendel"
+  cp -- "$database" "$case_dir/home/Documents/FlashWrendel/"
+  printf '[Setup]\n' >"$case_dir/home/.local/share/flashwrendel/kz1_v2.6.ini"
+  cli identify
+  check "user copy: exit status" eq "$status" 0
 }
 
 group_json() {
@@ -158,6 +165,7 @@ group_json() {
     '["c2 7e 21 01","MX29GL128E","Macronix",16,true]'
   check "verification" eq "$(jq -c '.verification | [.mode, .matched, .md5, .sha1, .crc]' "$j")" \
     '["auto","Demo pattern image 16 MiB","main","ok","ok"]'
+  check "no progress line in the log" eq "$(jq '[.log[].text | select(test("^Reading"))] | length' "$j")" 0
   check "log lines with colour" eq "$(jq -r '.log[] | select(.text == "SHA1 check OK") | .colour' "$j")" purple
   check "exit code in the report" eq "$(jq .exit_code "$j")" 0
 
@@ -182,6 +190,11 @@ group_terminal() {
   check "terminal run exits 0" eq "$?" 0
   check "status line with MB/s" grep -qE $'\r\033\\[Kread +[0-9]+%  +[0-9.]+ MB/s  [0-9]+:[0-9]{2} left' "$case_dir/tty"
   check "green line on the terminal" has "$case_dir/tty" $'\033[32m'
+
+  new_case asked "module_type=0x2a"
+  (cd "$case_dir" && printf 'ok\n' | HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
+    LD_LIBRARY_PATH=$simlib script -qfec "'$cli' identify" /dev/null >"$case_dir/tty" 2>&1)
+  check "question answered OK on the terminal" has "$case_dir/tty" "Flash module type unknown (2A)"
 }
 
 group_interrupt() {
