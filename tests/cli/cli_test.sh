@@ -198,14 +198,19 @@ group_terminal() {
 }
 
 group_interrupt() {
-  # 16 MiB at 4 MB/s: a read of about 4 s, interrupted after one.
+  # 16 MiB at 4 MB/s: a read of about 4 s, interrupted on its way.
   new_case interrupt "read_bytes_per_second=4000000"
   printf 'an earlier dump\n' >"$case_dir/dump.bin"
   cp -- "$case_dir/dump.bin" "$case_dir/dump.orig"
   (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
     LD_LIBRARY_PATH=$simlib exec "$cli" --json read dump.bin </dev/null >"$case_dir/out" 2>"$case_dir/err") &
-  local pid=$!
-  sleep 1
+  local pid=$! tries=0
+  # Once the read has begun (its heading is final when its progress line comes).
+  until grep -q "Start read to" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  sleep 0.3
   kill -INT "$pid"
   wait "$pid"
   status=$?
