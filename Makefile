@@ -69,7 +69,7 @@ package: deps
 	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
-	cmake --build $(PKG_BUILD) -j $(JOBS) --target flashwrendel
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target flashwrendel flashwrendel-cli
 	rm -f $(PKG_BUILD)/flashwrendel_*.deb
 	cd $(PKG_BUILD) && cpack -G DEB
 	lintian --fail-on error $(PKG_BUILD)/flashwrendel_*.deb

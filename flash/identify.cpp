@@ -4,6 +4,7 @@
 #include "app/log_text.h"
 #include "app/stamped.h"
 #include "database/lookups.h"
+#include "flash/run_record.h"
 #include "programmer/commands.h"
 
 namespace {
@@ -59,6 +60,7 @@ int IdentifySharpModule(AppContext& ctx) {
     return FailWithBox(ctx, "Device error");
   s.blockCount = 2048;
   ResetDigests(ctx);
+  RecordIdentification(ctx);
   return 1;
 }
 
@@ -136,6 +138,7 @@ int ConnectAndIdentify(AppContext& ctx) {
   if (bus != kCommandOk)
     return FailWithBox(ctx, "Device error");
   ResetDigests(ctx);
+  RecordIdentification(ctx);
   return 1;
 }
 

@@ -85,8 +85,10 @@ uint8_t ReadCheckJob(AppContext& ctx) {
       const size_t got = ReadUpTo(file.get(), reference.data(), kBlockSize);
       if (got != kBlockSize)
         return Fail(ctx, ShortBlockLine(ctx, file.get(), path, i, got));
-      if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0)
+      if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0) {
+        ctx.report.checkMismatch = true;
         return Fail(ctx, Stamped(ctx, "[%s] Byte to byte check with file FAILED"));
+      }
     }
     MD5Update(ctx.digests.md5, block.data(), kBlockSize);
     SHA1Update(ctx.digests.sha1, block.data(), kBlockSize);

@@ -51,7 +51,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 flash module of 16, 32 or 64 MiB. It reads the flash into a dump file or checks
 it against one, erases it and writes it from a file, and verifies the MD5,
 SHA-1 and AGI CRC digests of the contents against typed values or a database of
-known dumps.
+known dumps. flashwrendel-cli runs the same jobs from a shell, for batch work
+and test rigs.
 
 The package installs a udev rule that gives the user at the local seat (and the
 group plugdev) access to the programmer, a menu entry and the example database.")

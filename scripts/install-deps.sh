@@ -17,6 +17,7 @@ packages=(
   dbus at-spi2-core python3-pyatspi
   appstream
   locales
+  libcli11-dev nlohmann-json3-dev jq
 )
 if [ -n "${FW_EXTRA_PACKAGES:-}" ]; then
   read -r -a extra <<<"$FW_EXTRA_PACKAGES"

@@ -27,6 +27,8 @@ entries=$(awk '{ print $1, $2, $6 }' <<<"$listing")
 for expected in \
   "-rwxr-xr-x root/root ./usr/bin/flashwrendel" \
   "-rwxr-xr-x root/root ./usr/bin/flashwrendel-launch" \
+  "-rwxr-xr-x root/root ./usr/bin/flashwrendel-cli" \
+  "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel-cli.1.gz" \
   "-rw-r--r-- root/root ./usr/$rules_dir/60-flashwrendel.rules" \
   "-rw-r--r-- root/root ./usr/share/applications/flashwrendel.desktop" \
   "-rw-r--r-- root/root ./usr/share/metainfo/org.example.flashwrendel.metainfo.xml" \
