@@ -219,6 +219,20 @@ group_interrupt() {
   check "SIGINT: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
   check "SIGINT: no part left behind" eq "$(ls -A "$case_dir" | grep -c dump)" 2
   check "SIGINT: job cancelled in the report" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
+
+  # A crash half-way (SIGKILL: nothing of the tool runs any more) leaves the name as it was.
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
+    LD_LIBRARY_PATH=$simlib exec "$cli" read dump.bin </dev/null >/dev/null 2>"$case_dir/err") &
+  pid=$! tries=0
+  until [ "$(stat -c %s "$case_dir"/.dump.bin.part-* 2>/dev/null | head -n 1)" -gt 1000000 ] 2>/dev/null ||
+    [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  kill -KILL "$pid"
+  wait "$pid"
+  check "SIGKILL: killed half-way through the read" eq "$?" 137
+  check "SIGKILL: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
 }
 
 "group_$group"

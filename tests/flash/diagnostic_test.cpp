@@ -290,3 +290,20 @@ TEST(StatusTest, StatusFileThatCannotBeCreatedStopsBeforeTheDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+// A disk that fills up while the cycles are recorded: the count line would claim a
+// status.txt that is not on the disk.
+TEST(StatusTest, StatusFileThatCannotBeWrittenIsReported) {
+  Rig rig;
+  rig.ctx.statusPath = "/dev/full";
+  rig.ctx.cancelFlag = true;  // left from an earlier Start: means nothing to the test
+  StatusTest(rig.ctx);
+  EXPECT_EQ(LinesAfterIdentification(rig),
+            (Strings{"Purple: Lock register: 1 0 1 0",
+                     "Red: " + std::string(kStamp) + "File write error: /dev/full"}));
+  EXPECT_EQ(rig.bus.CallCount("usb_close"), rig.bus.CallCount("usb_open"));
+}
+
+}  // namespace

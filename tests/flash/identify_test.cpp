@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "flash/identify.h"
+#include "programmer/commands.h"
 #include "tests/support/rig.h"
 
 namespace {
@@ -188,6 +189,8 @@ TEST_P(DeclineTable, CancelClosesWithoutReleaseAndEnds) {
   EXPECT_EQ(rig.window.messages.size(), c.questions);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
+  // The handle is forgotten: a request on it fails without reaching the device.
+  EXPECT_EQ(FlashReset(rig.ctx.session.handle), kCommandFailed);
   EXPECT_EQ(rig.bus.TransfersAfterClose(), 0);
 }
 
