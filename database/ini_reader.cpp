@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -41,7 +42,9 @@ constexpr size_t kReadPiece = 64 * 1024;
 // first maxLineLength bytes at a time.
 class IniFile::Builder {
  public:
-  explicit Builder(size_t maxLineLength) : maxLineLength_(maxLineLength) {}
+  explicit Builder(const IniReadOptions& options) : maxLineLength_(options.maxLineLength) {
+    for (const std::string& name : options.sections) wanted_.insert(LowerAscii(name));
+  }
 
   // False once the rest of the file is of no interest (a UTF-16 file).
   bool Add(std::string_view piece) {
@@ -135,14 +138,20 @@ class IniFile::Builder {
   }
 
   void StartSection(std::string_view name) {
+    std::string key = LowerAscii(name);
+    if (!wanted_.empty() && !wanted_.contains(key)) {
+      current_ = kNoSection;  // its entries are not kept
+      return;
+    }
     const auto [at, added] =
-        file_.sectionIndex_.try_emplace(LowerAscii(name), file_.sections_.size());
+        file_.sectionIndex_.try_emplace(std::move(key), file_.sections_.size());
     if (added)
       file_.sections_.push_back(Section{std::string(name), {}});
     current_ = at->second;
   }
 
   const size_t maxLineLength_;
+  std::set<std::string> wanted_;  // lower-cased; empty: every section
   IniFile file_;
   // The line being collected across pieces, and what was dropped of it.
   std::string pending_;
@@ -154,13 +163,13 @@ class IniFile::Builder {
   size_t current_ = kNoSection;
 };
 
-IniFile IniFile::Read(const std::string& path, size_t maxLineLength) {
+IniFile IniFile::Read(const std::string& path, const IniReadOptions& options) {
   // C stdio rather than a stream: reading a folder or a failing device only sets an error
   // flag here, where a stream buffer would throw.
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr)
     return IniFile{};
-  Builder builder(maxLineLength);
+  Builder builder(options);
   const auto buffer = std::make_unique<char[]>(kReadPiece);
   size_t got = 0;
   while ((got = std::fread(buffer.get(), 1, kReadPiece, file)) > 0)
@@ -173,8 +182,8 @@ IniFile IniFile::Read(const std::string& path, size_t maxLineLength) {
   return builder.Finish();
 }
 
-IniFile IniFile::Parse(std::string_view text, size_t maxLineLength) {
-  Builder builder(maxLineLength);
+IniFile IniFile::Parse(std::string_view text, const IniReadOptions& options) {
+  Builder builder(options);
   builder.Add(text);
   return builder.Finish();
 }

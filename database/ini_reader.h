@@ -16,14 +16,17 @@
 //   Quotation marks are ordinary characters. Keys are kept and matched as written.
 // - Lines without "=" and entries before the first section are skipped.
 // - Repeated keys are all listed in file order; Value() gives the first.
-// - Of a line longer than kMaxLineLength bytes only the first kMaxLineLength are kept
-//   (the file is read piece by piece, so the rest is never held). Such an entry is marked
+// - Of a line longer than the limit (kMaxLineLength bytes) only the start is kept (the
+//   file is read piece by piece, so the rest is never held). Such an entry is marked
 //   `cut`: its value is not whole and must not be taken as it stands.
+// - A caller that names the sections it wants gets only those: the lines of the others
+//   are read past without being stored.
 // A file that cannot be opened or read (a folder, a read error) reads as a file without
 // sections; a missing section has no entries. Neither is an error.
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -39,12 +42,17 @@ struct IniEntry {
 
 inline constexpr size_t kMaxLineLength = size_t{1} << 20;
 
+struct IniReadOptions {
+  std::vector<std::string> sections = {};  // the sections to keep; empty: all of them
+  size_t maxLineLength = kMaxLineLength;
+};
+
 class IniFile {
  public:
   // Reads the file at `path`; a missing or unreadable file gives an empty IniFile.
-  static IniFile Read(const std::string& path, size_t maxLineLength = kMaxLineLength);
+  static IniFile Read(const std::string& path, const IniReadOptions& options = {});
   // Reads the text of a whole file already in memory.
-  static IniFile Parse(std::string_view text, size_t maxLineLength = kMaxLineLength);
+  static IniFile Parse(std::string_view text, const IniReadOptions& options = {});
 
   // All entries of a section in file order; empty when the section is absent.
   std::span<const IniEntry> Entries(std::string_view section) const;
@@ -64,7 +72,7 @@ class IniFile {
   };
   const Section* FindSection(std::string_view name) const;
 
-  std::vector<Section> sections_;
+  std::deque<Section> sections_;  // never moved as it grows
   // Section index by lower-cased name: one look-up per header, however many there are.
   std::unordered_map<std::string, size_t> sectionIndex_;
   bool utf16_ = false;

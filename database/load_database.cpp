@@ -223,7 +223,9 @@ bool LoadSection(const IniFile& ini, const char* section, std::vector<Record>& r
                  int32_t& count, WindowOps& window, Parser parse) {
   records.clear();
   count = 0;
-  for (const IniEntry& entry : ini.Entries(section)) {
+  const std::span<const IniEntry> entries = ini.Entries(section);
+  records.reserve(entries.size());  // grown once, not copied at every doubling
+  for (const IniEntry& entry : entries) {
     const EntryReport report(window, entry);
     // Refused before its parameters are looked at: nothing longer is ever stored. A cut
     // line is longer still.
@@ -291,7 +293,9 @@ bool LoadSetup(const IniFile& ini, HashSettings& settings, WindowOps& window) {
 
 bool LoadDatabase(FlashDatabase& db, WindowOps& window, const std::string& path) {
   db = FlashDatabase{};
-  const IniFile ini = IniFile::Read(path);
+  // Only the five sections are kept, however many others the file has.
+  const IniFile ini =
+      IniFile::Read(path, {.sections = {"Modules", "Chips", "Vendors", "Hash", "Setup"}});
   if (ini.IsUtf16()) {
     window.ShowMessage(kNotUtf8, kErrorCaption);
     return false;

@@ -85,6 +85,14 @@ TEST(IniReader, ValueFallsBackToTheDefault) {
   EXPECT_EQ(IniFile::Parse("[S]\nk=\n").Value("S", "k", "0"), "");
 }
 
+TEST(IniReader, KeepsOnlyTheSectionsItIsAskedFor) {
+  const IniFile file =
+      IniFile::Parse("[A]\n1=x\n[Other]\n2=y\n[b]\n3=z\n[a]\n4=w\n", {.sections = {"a", "B"}});
+  EXPECT_EQ(EntriesOf(file, "A"), (std::vector<IniEntry>{{"1", "x"}, {"4", "w"}}));
+  EXPECT_EQ(EntriesOf(file, "B"), (std::vector<IniEntry>{{"3", "z"}}));
+  EXPECT_TRUE(EntriesOf(file, "Other").empty());
+}
+
 TEST(IniReader, IgnoresEntriesBeforeTheFirstSectionAndUnclosedHeaders) {
   const IniFile file = IniFile::Parse("k=before\n[S]\na=1\n[Broken\nb=2\n[]\nc=3\n");
   // "[Broken" is no header, so b stays in S; "[]" names the section "".
@@ -150,7 +158,7 @@ TEST(IniReader, KeepsOnlyTheStartOfALineOverTheLimit) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    const IniFile file = IniFile::Parse("[S]\n" + c.line + "\nnext=1", 8);
+    const IniFile file = IniFile::Parse("[S]\n" + c.line + "\nnext=1", {.maxLineLength = 8});
     std::vector<IniEntry> expected = c.entries;
     expected.push_back({"next", "1"});
     EXPECT_EQ(EntriesOf(file, "S"), expected);
