@@ -145,8 +145,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SilentWindow window;
   FlashDatabase db;
   const bool loaded = LoadDatabase(db, window, input.Write(data, size));
-  // Linear work: far below this even under the sanitizers (a few microseconds per input).
-  Require(ThreadCpuSeconds() - start < 0.05 + 2e-6 * static_cast<double>(size));
+  // Linear work takes milliseconds here even under the sanitizers; the bound leaves room
+  // for a busy machine (page faults count as the thread's time) and still stops at work
+  // that grows with the square of the input.
+  Require(ThreadCpuSeconds() - start < 1.0 + 1e-4 * static_cast<double>(size));
   CheckDatabase(db, loaded, window, IsValidUtf8(text));
   return 0;
 }
