@@ -13,7 +13,7 @@ CMAKE_GEN  := -G Ninja
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build test asan demo bench fuzz screenshot install package clean
+.PHONY: all deps build test asan demo bench fuzz screenshot install uninstall package clean
 
 all: build
 
@@ -54,11 +54,15 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# Installs under PREFIX (staged under DESTDIR when given). On the live system the udev
-# rule is then applied at once to a programmer that is already plugged in.
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
-	@if [ -z "$(DESTDIR)" ]; then sh packaging/debian/postinst configure; fi
+# Installs the finished build under PREFIX (staged under DESTDIR when given); refuses
+# when there is none rather than building as root. On the live system the udev rule is
+# then applied at once to a programmer that is already plugged in. uninstall removes
+# what install put there.
+install:
+	@DESTDIR="$(DESTDIR)" ./packaging/make_install.sh install "$(BUILD)" "$(PREFIX)"
+
+uninstall:
+	@DESTDIR="$(DESTDIR)" ./packaging/make_install.sh uninstall "$(BUILD)"
 
 # The Debian package, built with Debian's hardening flags and checked by lintian.
 package: deps
@@ -67,7 +71,7 @@ package: deps
 	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
-	cmake --build $(PKG_BUILD) -j $(JOBS) --target flashwrendel
+	cmake --build $(PKG_BUILD) -j $(JOBS) --target flashwrendel flashwrendel-cli
 	rm -f $(PKG_BUILD)/flashwrendel_*.deb
 	cd $(PKG_BUILD) && cpack -G DEB
 	lintian --fail-on error $(PKG_BUILD)/flashwrendel_*.deb

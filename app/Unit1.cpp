@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,6 +19,8 @@
 #include <QStyleFactory>
 
 #include "app/core/form_logic.h"
+#include "app/digest_box.h"
+#include "app/window_font.h"
 
 namespace {
 
@@ -36,7 +37,6 @@ constexpr int kClientHeight = 600;
 constexpr int kLogLeft = 8;
 constexpr int kLogTop = 186;
 constexpr int kLogPitch = 13;
-constexpr int kFontPixels = 11;  // Tahoma 8 pt at 96 dpi
 
 // The home folder from the password database, not from the environment.
 std::string StatusFilePath() {
@@ -44,22 +44,6 @@ std::string StatusFilePath() {
   if (entry == nullptr || entry->pw_dir == nullptr)
     return "";
   return std::string(entry->pw_dir) + "/status.txt";
-}
-
-// Tahoma 8 pt when it is installed. Otherwise a face of about Tahoma's width, so that the
-// captions fit the fixed control sizes: Liberation Sans (metric twin of Arial), else the
-// desktop's font narrowed (DejaVu Sans, the usual default, is much wider than Tahoma).
-QFont WindowFont() {
-  QFont font = QApplication::font();
-  if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
-    font.setFamily(QStringLiteral("Tahoma"));
-  } else if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
-    font.setFamily(QStringLiteral("Liberation Sans"));
-  } else {
-    font.setStretch(QFont::SemiCondensed);
-  }
-  font.setPixelSize(kFontPixels);
-  return font;
 }
 
 QColor ToQColor(Rgb c) {
@@ -82,9 +66,8 @@ TForm1::TForm1(QWidget* parent)
   setPalette(face);
   setAutoFillBackground(true);
 
-  setFont(WindowFont());
-
   CreateControls();
+  SetWindowFont(WindowFont());
   CreateLogRows();
   SetTabOrder();
   ConnectHandlers();
@@ -102,6 +85,16 @@ TForm1::TForm1(QWidget* parent)
 
 TForm1::~TForm1() {
   ctx.log.SetObserver(nullptr);
+}
+
+void TForm1::SetWindowFont(const QFont& font) {
+  setFont(font);
+  QFont bold = font;
+  bold.setBold(true);
+  btnCancel->setFont(bold);
+  // Labels are as large as their text in the new face.
+  for (QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+    label->adjustSize();
 }
 
 template <typename W>
@@ -127,9 +120,6 @@ void TForm1::CreateControls() {
 
   btnCancel = Place<QPushButton>(Control::btnCancel, "btnCancel", {498, 8, 105, 25});
   btnCancel->setText(QStringLiteral("Cancel"));
-  QFont bold = btnCancel->font();
-  bold.setBold(true);
-  btnCancel->setFont(bold);
   SetTextColour(Control::btnCancel, Rgb{255, 0, 0});
   btnCancel->hide();
 
@@ -152,6 +142,7 @@ void TForm1::CreateControls() {
   ProgressBar1->setRange(0, 2048);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
 
   struct EditBoxPlace {
     Control control;
@@ -159,30 +150,22 @@ void TForm1::CreateControls() {
     QRect geometry;
     bool enabled;
     bool readOnly;
+    const char* caption;  // of the label beside it, which names it to a screen reader
   };
   const EditBoxPlace editBoxes[] = {
-      {Control::MD5_result, "MD5_result", {224, 8, 241, 21}, false, true},
-      {Control::MD5_check, "MD5_check", {224, 96, 241, 21}, false, false},
-      {Control::SHA1_check, "SHA1_check", {224, 120, 241, 21}, false, false},
-      {Control::SHA1_result, "SHA1_result", {224, 29, 241, 21}, false, true},
-      {Control::CRC_check, "CRC_check", {224, 144, 241, 21}, false, false},
-      {Control::CRC_result, "CRC_result", {224, 50, 241, 21}, true, false},
+      {Control::MD5_result, "MD5_result", {224, 8, 241, 21}, false, true, "Last read MD5"},
+      {Control::MD5_check, "MD5_check", {224, 96, 241, 21}, false, false, "MD5"},
+      {Control::SHA1_check, "SHA1_check", {224, 120, 241, 21}, false, false, "SHA-1"},
+      {Control::SHA1_result, "SHA1_result", {224, 29, 241, 21}, false, true, "Last read SHA-1"},
+      {Control::CRC_check, "CRC_check", {224, 144, 241, 21}, false, false, "AGI CRC"},
+      {Control::CRC_result, "CRC_result", {224, 50, 241, 21}, true, false, "Last read CRC AGI"},
   };
   for (const EditBoxPlace& e : editBoxes) {
-    QLineEdit* box = Place<QLineEdit>(e.control, e.name, e.geometry);
+    DigestBox* box = Place<DigestBox>(e.control, e.name, e.geometry);
     box->setEnabled(e.enabled);
     box->setReadOnly(e.readOnly);
+    box->setAccessibleName(QString::fromLatin1(e.caption));
     SetBackground(e.control, SystemColour::ScrollBar);
-    // Digests are held in lower case whether typed or set: fold every change, keeping
-    // the cursor where it was.
-    connect(box, &QLineEdit::textChanged, box, [box](const QString& text) {
-      const QString lower = text.toLower();
-      if (lower == text)
-        return;
-      const int cursor = box->cursorPosition();
-      box->setText(lower);
-      box->setCursorPosition(std::min(cursor, static_cast<int>(lower.size())));
-    });
   }
 
   RadioButton1 = Place<QRadioButton>(Control::RadioButton1, "RadioButton1", {121, 75, 49, 17});
@@ -191,7 +174,7 @@ void TForm1::CreateControls() {
   RadioButton2->setText(QStringLiteral("Manual"));
 
   Button1 = Place<QPushButton>(Control::Button1, "Button1", {25, 7, 81, 20});
-  Button1->setText(QStringLiteral("Read FLASH"));
+  SetText(Control::Button1, "Read FLASH");  // also names CheckBox1, which it labels
 
   isSharp = Place<QCheckBox>(Control::isSharp, "isSharp", {546, 101, 57, 17});
   isSharp->setText(QStringLiteral("isSharp"));
@@ -209,6 +192,11 @@ void TForm1::CreateControls() {
   PlaceLabel(Control::lblMD5, "lblMD5", "MD5", 197, 99);
   PlaceLabel(Control::lblSHA1, "lblSHA1", "SHA-1", 190, 123);
   PlaceLabel(Control::lblAGI, "lblAGI", "AGI CRC", 176, 147);
+
+  // Return and Enter press the focused push button, as Space does. An auto-default
+  // button takes them; outside a QDialog nothing else changes.
+  for (QPushButton* button : {btnStart, btnCancel, btnExit, Button1, Button2})
+    button->setAutoDefault(true);
 }
 
 void TForm1::CreateLogRows() {

@@ -30,6 +30,9 @@ class TForm1 : public QWidget, public WindowOps {
 
   AppContext& context() { return ctx; }
 
+  // Draws every control in `font` (Cancel in its bold); the window starts in WindowFont().
+  void SetWindowFont(const QFont& font);
+
   // When set, these answer in place of the modal message boxes and file dialogs, so that
   // a test (or a headless tool) drives the window without a person. The file dialog hook
   // gets the dialog's current file name and returns the chosen path, or nothing for

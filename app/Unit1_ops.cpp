@@ -1,5 +1,6 @@
 // TForm1 as the toolkit-free code sees it: the WindowOps on the Qt controls.
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <algorithm>
 
 #include "app/Unit1.h"
+#include "app/digest_box.h"
 #include "app/file_dialog_box.h"
 
 namespace {
@@ -144,10 +146,12 @@ std::string TForm1::Text(Control control) const {
 
 void TForm1::SetText(Control control, const std::string& text) {
   QWidget* widget = Widget(control);
-  if (QLineEdit* box = qobject_cast<QLineEdit*>(widget)) {
-    box->setText(FromUtf8(text));  // folded to lower case by the box itself
+  if (DigestBox* box = dynamic_cast<DigestBox*>(widget)) {
+    box->ShowText(FromUtf8(text));  // folded to lower case by the box itself
   } else if (QAbstractButton* button = qobject_cast<QAbstractButton*>(widget)) {
     button->setText(FromUtf8(text));
+    if (control == Control::Button1)  // the caption of CheckBox1's job
+      CheckBox1->setAccessibleName(button->text());
   } else if (QLabel* label = qobject_cast<QLabel*>(widget)) {
     label->setText(FromUtf8(text));
     label->adjustSize();

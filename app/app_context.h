@@ -6,6 +6,7 @@
 
 #include "app/event_log.h"
 #include "app/job_selection.h"
+#include "app/run_report.h"
 #include "app/time_text.h"
 #include "app/window_ops.h"
 #include "database/flash_database.h"
@@ -34,6 +35,7 @@ struct AppContext {
   bool cancelFlag = false;
   bool readMode = true;    // the window's read-or-check choice (Button1)
   JobSelection selection;  // taken from the controls when Start is pressed
+  RunReport report;        // what the jobs did, for a front end that reports it
 
   // Before each connection attempt: how the libusb table is obtained.
   UsbBinder bindUsb = [] { return BindUsbLibrary(); };

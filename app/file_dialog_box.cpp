@@ -58,6 +58,11 @@ std::optional<QString> RunFileDialogBox(QWidget* parent, FileDialog dialog,
   box.setFileMode(QFileDialog::AnyFile);
   box.setAcceptMode(dialog == FileDialog::SaveDialog1 ? QFileDialog::AcceptSave
                                                       : QFileDialog::AcceptOpen);
+  // The write source is chosen without the places bar (the sidebar of Qt's dialog).
+  if (dialog == FileDialog::OpenDialog1) {
+    if (QWidget* places = box.findChild<QWidget*>(QStringLiteral("sidebar")))
+      places->hide();
+  }
   if (!current.isEmpty()) {
     const QFileInfo last(current);
     box.setDirectory(last.absolutePath());

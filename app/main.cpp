@@ -10,7 +10,12 @@
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   try {
-    QApplication::setApplicationDisplayName(QStringLiteral("quorvane's Flash Wrendel utilite"));
+    // The application title names the program where the desktop lists running programs:
+    // the X11 class of every window (WM_CLASS), the task switcher, and the menu entry
+    // flashwrendel.desktop that the window is matched to. It is deliberately not the
+    // display name, which Qt would append to every window and box title.
+    QApplication::setApplicationName(QStringLiteral("quorvane's Flash Wrendel utilite"));
+    QApplication::setDesktopFileName(QStringLiteral("flashwrendel"));
     TForm1 Form1;
     Form1.show();
     QApplication::exec();

@@ -54,7 +54,7 @@ sim::DeviceConfig ModuleConfig(int sizeMiB) {
 std::string WriteDatabase(const std::string& dir) {
   const std::string path = dir + "/kz1_v2.6.ini";
   std::ofstream(path) << "[Modules]\nA=3,16,0\nB=5,32,1\nC=6,64,1\n\n"
-                         "[Chips]\n1=Bench chip W16,16,1,c2,22,7e,01\n\n"
+                         "[Chips]\n1=Bench chip W16,16,1,c2,7e,21,01\n\n"
                          "[Vendors]\n1=Bench vendor,c2\n\n"
                          "[Hash]\n1=Bench dump,0123456789abcdef0123456789abcdef,"
                          "0123456789abcdef0123456789abcdef01234567,89abcdef\n\n"

@@ -29,6 +29,8 @@ std::string FourBytes(const std::array<uint8_t, 4>& b) {
 }  // namespace
 
 void StatusTest(AppContext& ctx) {
+  // The test is a run of its own: a Cancel left from an earlier Start means nothing here.
+  ctx.cancelFlag = false;
   JobFile status = OpenJobFile(ctx.statusPath, "wb");
   if (!status) {
     ctx.log.AppendLine(Stamped(ctx, "[%s] Can't create status file: %s", ctx.statusPath),
@@ -56,6 +58,7 @@ void StatusTest(AppContext& ctx) {
   BusWrite(link, 0x01F, 0x29);
   SetAddress(link, 0, 0, 0, 0x1F);
 
+  bool written = true;  // every line reached status.txt
   int cycles = 0;
   std::array<uint8_t, 4> last{};
   uint8_t first = 0;
@@ -64,11 +67,17 @@ void StatusTest(AppContext& ctx) {
     first = ReadFour(link)[1];
     last = ReadFour(link);
     second = last[1];
-    std::fprintf(status.get(), "Cycle %d ==> %x : %x\n", cycles, first, second);
+    if (std::fprintf(status.get(), "Cycle %d ==> %x : %x\n", cycles, first, second) < 0)
+      written = false;
     ++cycles;
   } while (((first ^ second) & kToggleBit) != 0 && cycles < kMaxCycles);
 
+  CloseProgrammer(ctx.session.handle);
+  // A full disk shows only when the buffered lines are flushed, at the close.
+  if (!CloseWritten(status) || !written) {
+    ctx.log.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
+    return;
+  }
   ctx.log.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
                      LogColour::Purple);
-  CloseProgrammer(ctx.session.handle);
 }

@@ -4,6 +4,7 @@
 
 #include "app/app_context.h"
 #include "app/stamped.h"
+#include "flash/job_lines.h"
 #include "flash/jobs.h"
 #include "programmer/commands.h"
 
@@ -54,6 +55,8 @@ uint8_t EraseFlash(AppContext& ctx) {
   uint8_t st0 = dual ? 1 : 0;
   int passes = 0;
   unsigned spinner = 0;
+  if (CancelledBeforeStart(ctx))
+    return kCommandFailed;
   const double start = ctx.now();
 
   ctx.log.AppendLine(LogText("[%s] Start erasing flash", {TimeText(start)}), LogColour::Green);

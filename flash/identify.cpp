@@ -4,6 +4,7 @@
 #include "app/log_text.h"
 #include "app/stamped.h"
 #include "database/lookups.h"
+#include "flash/run_record.h"
 #include "programmer/commands.h"
 
 namespace {
@@ -28,7 +29,7 @@ int FailWithBox(AppContext& ctx, const char* text) {
 bool GoOn(AppContext& ctx, const char* question) {
   if (ctx.window.AskOkCancel(question, kProgrammerCaption))
     return true;
-  ctx.session.handle.api.usb_close(ctx.session.handle.handle);
+  CloseOnly(ctx.session.handle);
   return false;
 }
 
@@ -59,6 +60,7 @@ int IdentifySharpModule(AppContext& ctx) {
     return FailWithBox(ctx, "Device error");
   s.blockCount = 2048;
   ResetDigests(ctx);
+  RecordIdentification(ctx);
   return 1;
 }
 
@@ -136,6 +138,7 @@ int ConnectAndIdentify(AppContext& ctx) {
   if (bus != kCommandOk)
     return FailWithBox(ctx, "Device error");
   ResetDigests(ctx);
+  RecordIdentification(ctx);
   return 1;
 }
 

@@ -9,6 +9,8 @@ JobFile OpenJobFile(const std::string& path, const char* mode) {
   struct stat st {};
   if (fstat(fileno(file.get()), &st) == 0 && S_ISDIR(st.st_mode))
     file.reset();
+  else
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
   return file;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 
 #include "app/app_context.h"
@@ -22,4 +24,37 @@ inline std::string FileTooShortLine(const AppContext& ctx, const std::string& pa
 
 inline uint64_t FlashBytes(const AppContext& ctx) {
   return static_cast<uint64_t>(ctx.session.blockCount) * kBlockSize;
+}
+
+// A check or write file must hold exactly the flash: a shorter one leaves blocks with
+// nothing to compare or send, a longer one is an image of another module. The refusal
+// line, or nothing when the size is right or unknown (a pipe or device).
+inline std::optional<std::string> FileSizeRefusal(const AppContext& ctx, const std::string& path,
+                                                  std::optional<uint64_t> fileBytes) {
+  const uint64_t flashBytes = FlashBytes(ctx);
+  if (!fileBytes || *fileBytes == flashBytes)
+    return std::nullopt;
+  if (*fileBytes < flashBytes)
+    return FileTooShortLine(ctx, path, *fileBytes, flashBytes);
+  return Stamped(ctx, "[%s] File too long: %s (%s bytes, the flash holds %s bytes)", path,
+                 std::to_string(*fileBytes), std::to_string(flashBytes));
+}
+
+// Block `index` of a check or write file came back short: the file ended early (it shrank,
+// or is not a regular file) or could not be read.
+inline std::string ShortBlockLine(const AppContext& ctx, std::FILE* file, const std::string& path,
+                                  int index, size_t got) {
+  if (std::ferror(file))
+    return Stamped(ctx, "[%s] File read error: %s", path);
+  const uint64_t fileBytes = static_cast<uint64_t>(index) * kBlockSize + got;
+  return FileTooShortLine(ctx, path, fileBytes, FlashBytes(ctx));
+}
+
+// Every job looks at the flag before its first request: a Cancel clicked after the last
+// block or pass of the job before it stops this one before it touches the flash.
+inline bool CancelledBeforeStart(AppContext& ctx) {
+  if (!ctx.cancelFlag)
+    return false;
+  ctx.log.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
+  return true;
 }

@@ -5,6 +5,7 @@
 
 #include "app/app_context.h"
 #include "app/stamped.h"
+#include "flash/dump_file.h"
 #include "flash/identify.h"
 #include "flash/job_file.h"
 #include "flash/job_lines.h"
@@ -36,24 +37,24 @@ uint8_t ReadCheckJob(AppContext& ctx) {
 
   window.ProcessEvents();
   window.SetText(Control::MD5_result, "");
-  ctx.cancelFlag = false;
+  if (CancelledBeforeStart(ctx))
+    return kCommandFailed;
 
   if (FlashReset(s.handle) != kCommandOk) {
     ctx.log.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
     return kCommandFailed;
   }
   const std::string& path = reading ? sel.ReadFileName : sel.CheckFileName;
-  JobFile file = OpenJobFile(path, reading ? "wb" : "rb");
-  if (!file) {
+  DumpFile dump;
+  JobFile file;
+  if (reading ? !dump.Open(path) : !(file = OpenJobFile(path, "rb"))) {
     ctx.log.AppendLine(Stamped(ctx, "[%s] File open error: %s", path), LogColour::Red);
     return kCommandFailed;
   }
-  const uint64_t flashBytes = FlashBytes(ctx);
   if (!reading) {
     // Refused at once rather than after reading the flash up to where the file ends.
-    const auto size = RegularFileSize(file.get());
-    if (size && *size < flashBytes) {
-      ctx.log.AppendLine(FileTooShortLine(ctx, path, *size, flashBytes), LogColour::Red);
+    if (const auto refusal = FileSizeRefusal(ctx, path, RegularFileSize(file.get()))) {
+      ctx.log.AppendLine(*refusal, LogColour::Red);
       return kCommandFailed;
     }
   }
@@ -78,16 +79,16 @@ uint8_t ReadCheckJob(AppContext& ctx) {
     ctx.log.ReplaceLastLine(ProgressLine(reading ? "Reading %d%" : "Checking %d%", i, s.blockCount),
                             LogColour::Green);
     if (reading) {
-      if (std::fwrite(block.data(), 1, kBlockSize, file.get()) != kBlockSize)
+      if (!dump.Write(block.data(), kBlockSize))
         return Fail(ctx, Stamped(ctx, "[%s] File write error: %s", path));
     } else {
       const size_t got = ReadUpTo(file.get(), reference.data(), kBlockSize);
-      if (got != kBlockSize) {
-        const uint64_t fileBytes = static_cast<uint64_t>(i) * kBlockSize + got;
-        return Fail(ctx, FileTooShortLine(ctx, path, fileBytes, flashBytes));
-      }
-      if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0)
+      if (got != kBlockSize)
+        return Fail(ctx, ShortBlockLine(ctx, file.get(), path, i, got));
+      if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0) {
+        ctx.report.checkMismatch = true;
         return Fail(ctx, Stamped(ctx, "[%s] Byte to byte check with file FAILED"));
+      }
     }
     MD5Update(ctx.digests.md5, block.data(), kBlockSize);
     SHA1Update(ctx.digests.sha1, block.data(), kBlockSize);
@@ -95,8 +96,9 @@ uint8_t ReadCheckJob(AppContext& ctx) {
     window.StepProgress();
     window.ProcessEvents();
   }
-  // A dump is only done once all of it is on the disk.
-  if (reading && !CloseWritten(file))
+  // A dump is only done once all of it is on the disk under its name: an erase may follow
+  // in this same Start.
+  if (reading && !dump.Commit())
     return Fail(ctx, Stamped(ctx, "[%s] File write error: %s", path));
 
   ShowDigests(ctx);

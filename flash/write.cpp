@@ -16,19 +16,18 @@ uint8_t WriteJob(AppContext& ctx) {
   const std::string& path = ctx.selection.WriteFileName;
 
   window.ProcessEvents();
-  ctx.cancelFlag = false;
+  if (CancelledBeforeStart(ctx))
+    return kCommandFailed;
 
   JobFile file = OpenJobFile(path, "rb");
   if (!file) {
     ctx.log.AppendLine(Stamped(ctx, "[%s] File open error: %s", path), LogColour::Red);
     return kCommandFailed;
   }
-  // A short file is refused before anything reaches the flash: the missing part has no
-  // defined content to send.
-  const uint64_t flashBytes = FlashBytes(ctx);
-  const auto size = RegularFileSize(file.get());
-  if (size && *size < flashBytes) {
-    ctx.log.AppendLine(FileTooShortLine(ctx, path, *size, flashBytes), LogColour::Red);
+  // Refused before anything reaches the flash: a short file has nothing to send for the
+  // last blocks, a long one is an image of a bigger module.
+  if (const auto refusal = FileSizeRefusal(ctx, path, RegularFileSize(file.get()))) {
+    ctx.log.AppendLine(*refusal, LogColour::Red);
     return kCommandFailed;
   }
   std::fseek(file.get(), 0, SEEK_SET);
@@ -51,9 +50,8 @@ uint8_t WriteJob(AppContext& ctx) {
       return kCommandFailed;
     const size_t got = ReadUpTo(file.get(), block.data(), kBlockSize);
     if (got != kBlockSize) {
-      // Only a file that is not a regular one (or shrank meanwhile) gets here.
-      const uint64_t fileBytes = static_cast<uint64_t>(i) * kBlockSize + got;
-      ctx.log.ReplaceLastLine(FileTooShortLine(ctx, path, fileBytes, flashBytes), LogColour::Red);
+      // Only a file that is not a regular one, shrank meanwhile or cannot be read gets here.
+      ctx.log.ReplaceLastLine(ShortBlockLine(ctx, file.get(), path, i, got), LogColour::Red);
       return kCommandFailed;
     }
     if (WriteBlock(s.handle, ctx.log, block.data(), kBlockSize >> 8, kBlockSize & 0xFF,

@@ -12,6 +12,12 @@ packages=(
   umockdev libumockdev-dev libglib2.0-dev
   desktop-file-utils
   dpkg-dev lintian libxml2-utils
+  fonts-wine
+  xvfb x11-utils xdotool
+  dbus at-spi2-core python3-pyatspi
+  appstream
+  locales
+  libcli11-dev nlohmann-json3-dev jq
 )
 if [ -n "${FW_EXTRA_PACKAGES:-}" ]; then
   read -r -a extra <<<"$FW_EXTRA_PACKAGES"

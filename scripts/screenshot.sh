@@ -8,6 +8,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 case $build in /*) ;; *) build=$root/$build ;; esac
 
+# The picture is meant in Tahoma's metrics: Tahoma itself, or Wine's (fonts-wine).
+if [ ! -f /usr/share/wine/fonts/tahoma.ttf ] && ! fc-list : family | grep -qx Tahoma; then
+  echo "warning: no Tahoma (install fonts-wine); the picture uses a fallback face" >&2
+fi
 cmake --build "$build" --target window_screenshot
 mkdir -p "$root/docs"
 QT_QPA_PLATFORM=offscreen "$build/tests/window/window_screenshot" \

@@ -34,7 +34,9 @@ struct Timing {
 struct ModelConfig {
   std::vector<uint8_t> version{2, 1};  // GetVersion answer; one byte gives a short answer
   uint8_t moduleType = 0x03;
-  std::array<uint8_t, 4> chipId{0xC2, 0x22, 0x7E, 0x01};
+  // GetChipId answer: the manufacturer, then the low byte of each device ID word (here a
+  // Macronix MX29GL128E, 16 MiB).
+  std::array<uint8_t, 4> chipId{0xC2, 0x7E, 0x21, 0x01};
   int sizeMiB = 16;       // whole module: 16, 32 or 64
   bool dualBank = false;  // two banks of sizeMiB / 2 each
   InitialContents contents = InitialContents::Pattern;

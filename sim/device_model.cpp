@@ -40,6 +40,7 @@ void DeviceModel::Throttle(size_t bytes, double bytesPerSecond) {
 }
 
 void DeviceModel::Receive(const uint8_t* data, size_t size) {
+  SettleErases();
   if (expectWriteData_) {
     expectWriteData_ = false;
     WriteData(data, size);
@@ -122,11 +123,10 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
         Queue({config_.chipId.begin(), config_.chipId.end()});
       return;
     case 0x50:  // EraseStart: only a bank prepared by EraseInit starts
-      if (sized(2) && BankIndex(data[1]) >= 0) {
-        EraseState& state = erase_[BankIndex(data[1])];
-        if (state.initialised) {
-          state = EraseState{false, true, 0, std::chrono::steady_clock::now()};
-        }
+      if (sized(2)) {
+        const int bank = BankIndex(data[1]);
+        if (bank >= 0 && erase_[bank].initialised)
+          StartErase(bank);
       }
       return;
     case 0x51:  // ErasePoll
@@ -150,6 +150,27 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
   }
 }
 
+void DeviceModel::StartErase(int bank) {
+  // A script that never answers 0 is a bank that never finishes (broken or stuck): its
+  // chips keep what they hold.
+  const std::vector<uint8_t>& script = config_.eraseScript[bank];
+  const bool finishes =
+      script.empty() || std::find(script.begin(), script.end(), 0) != script.end();
+  erase_[bank] = EraseState{false, true, finishes, 0, std::chrono::steady_clock::now()};
+  SettleErases();
+}
+
+void DeviceModel::SettleErases() {
+  const auto busyFor = std::chrono::milliseconds(config_.timing.eraseMilliseconds);
+  for (int bank = 0; bank < 2; ++bank) {
+    EraseState& state = erase_[bank];
+    if (state.clearsFlash && std::chrono::steady_clock::now() - state.started >= busyFor) {
+      state.clearsFlash = false;
+      flash_.EraseBank(bank);
+    }
+  }
+}
+
 uint8_t DeviceModel::NextEraseAnswer(int bank) {
   if (bank < 0)
     return 0xFF;  // no chips answer on a bank the module does not have
@@ -165,14 +186,13 @@ uint8_t DeviceModel::NextEraseAnswer(int bank) {
     answer = script[std::min(state.next, script.size() - 1)];
     ++state.next;
   }
-  if (answer == 0) {
+  if (answer == 0)
     state.running = false;
-    flash_.EraseBank(bank);
-  }
   return answer;
 }
 
 int DeviceModel::Send(uint8_t* out, size_t size) {
+  SettleErases();
   if (answers_.empty())
     return -ETIMEDOUT;
   Answer answer = std::move(answers_.front());

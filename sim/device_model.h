@@ -35,8 +35,12 @@ class DeviceModel {
     return !answers_.empty() && answers_.front().kind == AnswerKind::ReadBlock;
   }
 
-  FlashMemory& Flash() { return flash_; }
-  const FlashMemory& Flash() const { return flash_; }
+  // The flash as it is now: an erase that was started has finished by itself once its
+  // time is up, whether or not the host polled.
+  FlashMemory& Flash() {
+    SettleErases();
+    return flash_;
+  }
   BusCycles& Bus() { return bus_; }
   const BusCycles& Bus() const { return bus_; }
   const ModelConfig& Config() const { return config_; }
@@ -58,13 +62,18 @@ class DeviceModel {
   struct EraseState {
     bool initialised = false;
     bool running = false;
-    size_t next = 0;  // position in the bank's script
+    bool clearsFlash = false;  // started, and the chips will be blank when its time is up
+    size_t next = 0;           // position in the bank's script
     std::chrono::steady_clock::time_point started{};
   };
 
   void Request(const uint8_t* data, size_t size);
   void WriteData(const uint8_t* data, size_t size);
   uint8_t NextEraseAnswer(int bank);
+  void StartErase(int bank);
+  // Blanks every bank whose erase has run its time: the chips erase by themselves once
+  // started, so this does not depend on the host polling or cancelling.
+  void SettleErases();
   // Bank byte 1 is the first bank (index 0); 0 the second (index 1) on a dual-bank
   // module. -1: no such bank.
   int BankIndex(uint8_t bankByte) const;

@@ -18,13 +18,7 @@ std::string HashSuffix(HashMode mode, const char* name) {
 
 }  // namespace
 
-void FormShow(AppContext& ctx) {
-  WindowOps& window = ctx.window;
-  // The loader has shown its own message box. The close takes effect once control is
-  // back in the event loop, so the report below still goes out.
-  if (!LoadDatabase(ctx.database, window, ctx.databasePath))
-    window.CloseWindow();
-
+void LogDatabaseLoaded(AppContext& ctx) {
   const std::string stamp = ctx.Now();  // one time for both lines
   const FlashDatabase& db = ctx.database;
   ctx.log.AppendLine(LogText("[%s] Program started. Module types %d, vendors %d, chips %d, "
@@ -37,6 +31,16 @@ void FormShow(AppContext& ctx) {
                              {stamp, MainHashName(hs), HashSuffix(hs.md5Mode, "MD5"),
                               HashSuffix(hs.sha1Mode, "SHA1"), HashSuffix(hs.crcMode, "AGI CRC")}),
                      LogColour::Green);
+}
+
+void FormShow(AppContext& ctx) {
+  WindowOps& window = ctx.window;
+  // The loader has shown its own message box. The close takes effect once control is
+  // back in the event loop, so the report below still goes out.
+  if (!LoadDatabase(ctx.database, window, ctx.databasePath))
+    window.CloseWindow();
+
+  LogDatabaseLoaded(ctx);
 
   window.SetEnabled(Control::RadioButton1, true);
   window.SetEnabled(Control::RadioButton2, true);

@@ -1,10 +1,7 @@
 // Start, Cancel and Exit: one Start runs the selected jobs in their fixed order on one
 // connection, stopping at the first that fails.
 #include "app/core/form_logic.h"
-#include "app/stamped.h"
-#include "flash/identify.h"
-#include "flash/jobs.h"
-#include "programmer/commands.h"
+#include "app/core/run_jobs.h"
 
 namespace {
 
@@ -57,29 +54,7 @@ void UnlockWindow(AppContext& ctx) {
 }
 
 void btnStartClick(AppContext& ctx) {
-  ctx.selection = TakeJobSelection(ctx);
-  const JobSelection& sel = ctx.selection;
-  if (!sel.ReadCheckSelected && !sel.EraseSelected && !sel.WriteSelected) {
-    ctx.window.ShowMessage("Nothing to do", kProgrammerCaption);
-    return;
-  }
-  if (ConnectAndIdentify(ctx) != 1)
-    return;
-  ctx.log.AppendLine(Stamped(ctx, "[%s] Start jobs"), LogColour::Green);
-  LockWindow(ctx);
-
-  bool ok = !sel.ReadCheckSelected || ReadCheckJob(ctx) == kCommandOk;
-  if (ok) {
-    ctx.window.SetProgressPosition(0);
-    ok = !sel.EraseSelected || EraseJob(ctx) == kCommandOk;
-  }
-  if (ok)
-    ok = !sel.WriteSelected || WriteJob(ctx) == kCommandOk;
-  if (ok)
-    ctx.log.AppendLine(Stamped(ctx, "[%s] Jobs successful done"), LogColour::Green);
-
-  CloseProgrammer(ctx.session.handle);
-  UnlockWindow(ctx);
+  RunStart(ctx, TakeJobSelection(ctx), RunOptions{});
 }
 
 void btnCancelClick(AppContext& ctx) {

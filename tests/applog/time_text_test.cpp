@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,16 +114,62 @@ TEST(TimeText, ElapsedTimeOfAJob) {
             (std::vector<int>{0, 2, 3}));
 }
 
-TEST(TimeText, DurationUnderATwelveHourLocaleHasNoAmPm) {
-  const TimeLocale us("en_US.UTF-8");
-  if (!us.ok())
-    GTEST_SKIP() << "locale en_US.UTF-8 not installed";
+// en_US.UTF-8 (a 12-hour clock) built into a private folder with localedef and found
+// through LOCPATH, so the test runs where only the C locales are installed.
+class TwelveHourClock : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/time_text_locale_XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+      return;
+    dir_ = pattern;
+    const std::string command =
+        "localedef -i en_US -f UTF-8 '" + dir_ + "/en_US.UTF-8' >/dev/null 2>&1";
+    built_ = std::system(command.c_str()) == 0;
+  }
+  static void TearDownTestSuite() {
+    if (!dir_.empty())
+      std::filesystem::remove_all(dir_);
+  }
+  void SetUp() override {
+    ASSERT_TRUE(built_) << "localedef of en_US.UTF-8 into " << dir_ << " failed";
+    const char* previous = std::getenv("LOCPATH");
+    if (previous != nullptr)
+      previousLocPath_ = previous;
+    setenv("LOCPATH", dir_.c_str(), 1);
+    locale_.emplace("en_US.UTF-8");
+    ASSERT_TRUE(locale_->ok()) << "en_US.UTF-8 not found in " << dir_;
+  }
+  void TearDown() override {
+    locale_.reset();
+    if (previousLocPath_)
+      setenv("LOCPATH", previousLocPath_->c_str(), 1);
+    else
+      unsetenv("LOCPATH");
+  }
+
+ private:
+  static inline std::string dir_;
+  static inline bool built_ = false;
+  std::optional<std::string> previousLocPath_;
+  std::optional<TimeLocale> locale_;
+};
+
+TEST_F(TwelveHourClock, TimeOfDayCarriesTheLocaleMarker) {
+  // 9 hours 5 minutes 7 seconds, morning; and 14:03:27 as 2 in the afternoon.
+  const std::string morning = TimeText(TimeOfDay(9, 5, 7.9));
+  EXPECT_EQ(Fields(morning), (std::vector<int>{9, 5, 7})) << morning;
+  EXPECT_NE(morning.find("AM"), std::string::npos) << morning;
+  const std::string afternoon = TimeText(TimeOfDay(14, 3, 27));
+  EXPECT_EQ(Fields(afternoon), (std::vector<int>{2, 3, 27})) << afternoon;
+  EXPECT_NE(afternoon.find("PM"), std::string::npos) << afternoon;
+}
+
+TEST_F(TwelveHourClock, DurationHasNoAmPm) {
+  // Not "12:02:03 AM", as the locale's clock would put zero hours.
   const std::string duration = TimeText(ElapsedValue(TimeOfDay(10, 0, 0), TimeOfDay(10, 2, 3)));
   EXPECT_EQ(Fields(duration), (std::vector<int>{0, 2, 3})) << duration;
   EXPECT_FALSE(HasAmPm(duration)) << duration;
-  // A time of day follows the locale's clock: 9 hours 5 minutes 7 seconds, morning.
-  const std::string morning = TimeText(TimeOfDay(9, 5, 7.9));
-  EXPECT_EQ(Fields(morning), (std::vector<int>{9, 5, 7})) << morning;
 }
 
 TEST(TimeText, LocalTimeOfDayIsAFractionOfADay) {

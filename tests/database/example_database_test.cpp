@@ -1,8 +1,11 @@
 // The example database shipped in examples/: it loads, its chip order keeps every entry
-// reachable, and its demo dumps are the simulated programmer's images.
+// reachable, it knows the simulated programmer's modules, and its demo dumps are the
+// simulated programmer's images.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "digest/agi_crc.h"
 #include "digest/md5.h"
 #include "digest/sha1.h"
+#include "sim/sim_config.h"
 #include "tests/database/ini_test_files.h"
 
 namespace {
@@ -37,7 +41,7 @@ TEST_F(ExampleDatabase, HasItsCountsAndSettings) {
   EXPECT_EQ(db_.settings.crcMode, HashMode::Checked);
 }
 
-TEST_F(ExampleDatabase, KnowsTheSimulatorsDefaultModuleAndEverySize) {
+TEST_F(ExampleDatabase, KnowsEverySize) {
   const struct {
     uint8_t id, sizeMB, dualBank;
   } expected[] = {{0x03, 16, 0}, {0x04, 32, 0}, {0x05, 32, 1}, {0x06, 64, 1}};
@@ -46,6 +50,29 @@ TEST_F(ExampleDatabase, KnowsTheSimulatorsDefaultModuleAndEverySize) {
     ASSERT_TRUE(FindModule(db_, module)) << int(e.id);
     EXPECT_EQ(module.sizeMB, e.sizeMB);
     EXPECT_EQ(module.dualBank, e.dualBank);
+  }
+}
+
+// The simulated programmer with no settings, and with the example settings of
+// sim/README.md, carries a module and a chip this database knows, at their real size.
+TEST_F(ExampleDatabase, KnowsTheSimulatorsDefaultAndDocumentedModules) {
+  std::ifstream file(std::string(FW_SOURCE_DIR) + "/sim/README.md");
+  const std::string readme{std::istreambuf_iterator<char>(file), {}};
+  const std::string fence = "```\n";
+  const size_t start = readme.find(fence + "module_type=");
+  ASSERT_NE(start, std::string::npos);
+  const size_t body = start + fence.size();
+  const sim::ConfigResult documented =
+      sim::ParseSimConfig(readme.substr(body, readme.find("```", body) - body));
+  ASSERT_TRUE(documented.errors.empty());
+  for (const sim::ModelConfig& model : {sim::ModelConfig{}, documented.setup.device.model}) {
+    ModuleRecord module{model.moduleType, 0, 0};
+    ASSERT_TRUE(FindModule(db_, module)) << int(model.moduleType);
+    EXPECT_EQ(module.sizeMB, model.sizeMiB);
+    EXPECT_EQ(module.dualBank, model.dualBank);
+    ChipRecord chip;
+    chip.chipId = model.chipId;
+    EXPECT_TRUE(FindChip(db_, chip)) << int(model.chipId[1]) << " " << int(model.chipId[2]);
   }
 }
 

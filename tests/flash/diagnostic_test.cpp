@@ -218,7 +218,7 @@ struct EarlyEndCase {
   std::string message;  // the last message box
 };
 
-sim::DeviceConfig WithModule(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x22, 0, 0}) {
+sim::DeviceConfig WithModule(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x7E, 0, 0}) {
   sim::DeviceConfig config;
   config.model.moduleType = type;
   config.model.chipId = chip;

@@ -241,13 +241,14 @@ TEST(EraseJob, CancelIsSeenAtTheNextPassAndStopsEverything) {
   }
 }
 
-TEST(EraseJob, CancelFlagAlreadySetEndsBeforeTheFirstPoll) {
-  ErasedRig r(Module(false, {1, 0}));
-  r.rig.ctx.cancelFlag = true;  // the erase job does not clear it
+TEST(EraseJob, CancelFlagAlreadySetEndsBeforeAnyRequest) {
+  ErasedRig r(Module(true, {1, 0}, {1, 0}));
+  const auto before = r.rig.FlashImage();
+  r.rig.ctx.cancelFlag = true;  // left from the job before: the erase must not start
   EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
-  EXPECT_EQ(r.rig.Requests(), kSingleStart);
-  EXPECT_EQ(r.JobLines(), (Strings{kStartLine, "Red: " + Stamp("Operation cancelled")}));
-  EXPECT_EQ(r.rig.window.processEventsCalls, 0);
+  EXPECT_EQ(r.rig.Requests(), Strings{});
+  EXPECT_EQ(r.JobLines(), (Strings{"Red: " + Stamp("Operation cancelled")}));
+  EXPECT_EQ(r.rig.FlashImage(), before);
 }
 
 // ---------------------------------------------------------------------------------------

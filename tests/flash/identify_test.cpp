@@ -9,7 +9,7 @@ namespace {
 
 using Msg = FakeWindow::Message;
 
-sim::DeviceConfig Module(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x22, 0x7E, 0x01}) {
+sim::DeviceConfig Module(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x7E, 0x21, 0x01}) {
   sim::DeviceConfig config;
   config.model.moduleType = type;
   config.model.chipId = chip;
@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
     Identification, IdentifyTable,
     ::testing::Values(IdentifyCase{"KnownModuleAndChip",
                                    0x03,
-                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {0xC2, 0x7E, 0x21, 0x01},
                                    {},
                                    {},
                                    {"Macronix, MX29LV640", "Flash module: 16M"},
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A 2-byte ID matches whatever bytes 2 and 3 are.
                       IdentifyCase{"TwoByteIdMatches",
                                    0x05,
-                                   {0xC2, 0x22, 0xFF, 0x00},
+                                   {0xC2, 0x7E, 0xFF, 0x00},
                                    {},
                                    {},
                                    {"Macronix, MX29LV640", "Flash module: 32M"},
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    8},
                       IdentifyCase{"NoModuleAskedTwice",
                                    0x7F,
-                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {0xC2, 0x7E, 0x21, 0x01},
                                    {true, true},
                                    {"Flash module is probably missing. To continue?",
                                     "Flash module unknown. To try as standart 64M module?"},
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    16},
                       IdentifyCase{"UnknownModuleUpperHex",
                                    0x2A,
-                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {0xC2, 0x7E, 0x21, 0x01},
                                    {true},
                                    {"Flash module unknown. To try as standart 64M module?"},
                                    {"Flash module type unknown (2A). Used as 64M module.",
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    16},
                       IdentifyCase{"UnknownModuleNoLeadingZero",
                                    0x0A,
-                                   {0xC2, 0x22, 0x7E, 0x01},
+                                   {0xC2, 0x7E, 0x21, 0x01},
                                    {true},
                                    {"Flash module unknown. To try as standart 64M module?"},
                                    {"Flash module type unknown (A). Used as 64M module.",
@@ -193,10 +193,10 @@ TEST_P(DeclineTable, CancelClosesWithoutReleaseAndEnds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Identification, DeclineTable,
-    ::testing::Values(DeclineCase{"NoModule", 0x7F, {0xC2, 0x22, 0, 0}, {false}, 1},
+    ::testing::Values(DeclineCase{"NoModule", 0x7F, {0xC2, 0x7E, 0, 0}, {false}, 1},
                       DeclineCase{
-                          "NoModuleThenUnknown", 0x7F, {0xC2, 0x22, 0, 0}, {true, false}, 2},
-                      DeclineCase{"UnknownModule", 0x44, {0xC2, 0x22, 0, 0}, {false}, 1},
+                          "NoModuleThenUnknown", 0x7F, {0xC2, 0x7E, 0, 0}, {true, false}, 2},
+                      DeclineCase{"UnknownModule", 0x44, {0xC2, 0x7E, 0, 0}, {false}, 1},
                       DeclineCase{"UnknownChipOneBank", 0x03, {0x11, 0x22, 0, 0}, {false}, 1},
                       DeclineCase{"UnknownChipTwoBanks", 0x05, {0x11, 0x22, 0, 0}, {false}, 1}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -2,9 +2,14 @@
 // the dump, the digests, progress, Cancel, verification and every failure path.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <thread>
 
+#include "app/log_text.h"
 #include "tests/support/rig.h"
 
 namespace {
@@ -107,11 +112,7 @@ TEST(ReadJob, SixtyFourMegTwoBanksSwitchesAtTheHalf) {
 TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
   Rig rig(Module(0x03, 16, false));
   const std::string reference = rig.dir.File("ref.bin");
-  auto image = rig.FlashImage();
-  image.resize(image.size() + 1000, 0x5A);  // longer than the flash: the rest is never read
-  WriteFileBytes(reference, image);
-  image.resize(16777216);
-  WriteFileBytes(rig.dir.File("exact.bin"), image);
+  WriteFileBytes(reference, rig.FlashImage());
   rig.SelectCheck(reference);
   btnStartClick(rig.ctx);
 
@@ -123,7 +124,7 @@ TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
                 "[09:05:07] Check done, 0:00:00", "Byte to byte check OK",
                 "Defailt hash (MD5) check database FAIL", "[09:05:07] Jobs successful done"}));
   EXPECT_EQ(rig.ctx.log.Row(lines.size() - 3).colour, LogColour::Purple);
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", rig.dir.File("exact.bin")));
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", reference));
 }
 
 // One byte that differs anywhere in a block fails the check at that block.
@@ -160,62 +161,119 @@ TEST(CheckJob, DifferenceStopsAtItsBlock) {
   }
 }
 
-TEST(CheckJob, ShortReferenceIsRefusedBeforeAnyRead) {
-  Rig rig(Module(0x03, 16, false));
-  const std::string reference = rig.dir.File("short.bin");
-  auto image = rig.FlashImage();
-  image.resize(16777216 - 1);
-  WriteFileBytes(reference, image);
-  rig.SelectCheck(reference);
-  btnStartClick(rig.ctx);
-
-  EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] File too short: " + reference +
-                                         " (16777215 bytes, the flash holds 16777216 bytes)");
-  EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-  EXPECT_EQ(rig.Model().ReadBlocks(), 0);
-}
-
-TEST(ReadJob, CancelDuringBlockNineKeepsTenBlocks) {
-  Rig rig(Module(0x03, 16, false));
-  const std::string dump = rig.dir.File("dump.bin");
-  rig.window.SetText(Control::MD5_result, "0123");
-  rig.SelectRead(dump);
-  rig.SelectWrite(dump);  // never reached
-  int calls = 0;
-  // Processing 0 comes before block 0; processing k after block k - 1.
-  rig.window.onProcessEvents = [&] {
-    if (++calls == 11)
-      btnCancelClick(rig.ctx);
+// A reference that is not exactly the flash is refused before any block is read: a
+// 64 MiB image must never pass as a check of a 16 MiB module.
+TEST(CheckJob, WrongSizeReferenceIsRefusedBeforeAnyRead) {
+  const std::pair<uintmax_t, const char*> cases[] = {
+      {16777215, "File too short: %s (16777215 bytes, the flash holds 16777216 bytes)"},
+      {16777217, "File too long: %s (16777217 bytes, the flash holds 16777216 bytes)"},
+      {67108864, "File too long: %s (67108864 bytes, the flash holds 16777216 bytes)"},
   };
-  btnStartClick(rig.ctx);
-
-  EXPECT_EQ(ReadFileBytes(dump).size(), 10 * kBlock);
-  EXPECT_EQ(rig.Model().ReadBlocks(), 10);
-  EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] Operation cancelled");
-  EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), "");
-  EXPECT_EQ(rig.Model().WriteBlocks(), 0);
-  EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
-}
-
-TEST(ReadJob, DeviceFaultMidReadKeepsTheBlocksBefore) {
-  for (auto kind : {sim::FaultKind::Error, sim::FaultKind::Short, sim::FaultKind::Timeout}) {
+  for (const auto& [size, pattern] : cases) {
     Rig rig(Module(0x03, 16, false));
-    rig.device->Faults().atReadBlock = 5;
-    rig.device->Faults().kind = kind;
-    const std::string dump = rig.dir.File("dump.bin");
-    rig.SelectRead(dump);
+    const std::string reference = rig.dir.File("reference.bin");
+    WriteFileBytes(reference, rig.FlashImage());
+    std::filesystem::resize_file(reference, size);
+    rig.SelectCheck(reference);
     btnStartClick(rig.ctx);
 
-    EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] Read error");
+    EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] " + LogText(pattern, {reference}));
     EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-    EXPECT_EQ(ReadFileBytes(dump).size(), 5 * kBlock);
+    EXPECT_EQ(rig.Model().ReadBlocks(), 0);
+  }
+}
+
+// Names in the rig's folder: a failed read must leave no temporary file behind.
+std::vector<std::string> FolderNames(const Rig& rig) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(rig.dir.Path()))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A read that stops early leaves an earlier dump of the chosen name byte for byte as it
+// was, and nothing else in its folder.
+TEST(ReadJob, StoppedReadLeavesTheEarlierDumpAsItWas) {
+  struct Case {
+    const char* name;
+    sim::FaultKind kind;  // at block 3, unless cancelled
+    bool cancel;          // Cancel clicked while block 9 is on the wire
+    const char* line;
+    int blocksRead;  // the failing one included
+  };
+  const Case cases[] = {
+      {"Cancel", sim::FaultKind::Error, true, "[09:05:07] Operation cancelled", 10},
+      {"Error", sim::FaultKind::Error, false, "[09:05:07] Read error", 4},
+      {"Short", sim::FaultKind::Short, false, "[09:05:07] Read error", 4},
+      {"Timeout", sim::FaultKind::Timeout, false, "[09:05:07] Read error", 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig(Module(0x03, 16, false));
+    const std::string dump = rig.dir.File("dump.bin");
+    const std::vector<uint8_t> earlier(123457, 0xA5);
+    WriteFileBytes(dump, earlier);
+    rig.window.SetText(Control::MD5_result, "0123");
+    rig.SelectRead(dump);
+    rig.SelectWrite(dump);  // never reached
+    int calls = 0;
+    if (c.cancel) {
+      // Processing 0 comes before block 0; processing k after block k - 1.
+      rig.window.onProcessEvents = [&] {
+        if (++calls == 11)
+          btnCancelClick(rig.ctx);
+      };
+    } else {
+      rig.device->Faults().atReadBlock = 3;
+      rig.device->Faults().kind = c.kind;
+    }
+    const auto namesBefore = FolderNames(rig);
+    btnStartClick(rig.ctx);
+
+    EXPECT_EQ(ReadFileBytes(dump), earlier);
+    EXPECT_EQ(FolderNames(rig), namesBefore);
+    EXPECT_EQ(rig.Model().ReadBlocks(), c.blocksRead);
+    EXPECT_EQ(rig.ctx.log.Last().text, c.line);
+    EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
+    EXPECT_EQ(rig.window.Text(Control::MD5_result), "");
+    EXPECT_EQ(rig.Model().WriteBlocks(), 0);
     EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
-    EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 1);
     EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
-    EXPECT_FALSE(rig.window.IsVisible(Control::btnCancel));
     EXPECT_TRUE(rig.window.IsEnabled(Control::CheckBox1));
   }
+}
+
+// Where the dump lands: a complete read replaces an existing file through a link's
+// target, and is written in place into a FIFO, which cannot be replaced.
+TEST(ReadJob, CompleteDumpReplacesTheFileOrLinkTarget) {
+  Rig rig(Module(0x03, 16, false));
+  const std::string target = rig.dir.File("target.bin");
+  const std::string link = rig.dir.File("link.bin");
+  WriteFileBytes(target, std::vector<uint8_t>(10, 1));
+  ::chmod(target.c_str(), 0640);
+  std::filesystem::create_symlink("target.bin", link);
+  rig.SelectRead(link);
+  btnStartClick(rig.ctx);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(target), rig.FlashImage());
+  EXPECT_EQ(FolderNames(rig), (std::vector<std::string>{"link.bin", "target.bin"}));
+  // A new file gets the permissions of any new file, not those of a temporary one.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat st {};
+  ::stat(target.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+
+  const std::string fifo = rig.dir.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<uint8_t> piped;
+  std::thread reader([&] { piped = ReadFileBytes(fifo); });
+  rig.SelectRead(fifo);
+  btnStartClick(rig.ctx);
+  reader.join();
+  EXPECT_EQ(piped, rig.FlashImage());
+  EXPECT_EQ(rig.Lines()[rig.Lines().size() - 3], "[09:05:07] Read done, 0:00:00");
 }
 
 TEST(ReadJob, FileFailures) {

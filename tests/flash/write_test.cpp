@@ -102,13 +102,13 @@ const std::string kSetAddress0 = "10 00 00 00 00";
 
 // ---------------------------------------------------------------------------------------
 
-TEST(WriteJob, ThirtyTwoMegDualBankTakesTheFirst32MiBOfALongerFile) {
+TEST(WriteJob, ThirtyTwoMegDualBankSplitsTheFileBetweenTheBanks) {
   WriteRig w(Module(32));
-  const Bytes file = Noise(32 * kMiB + 40000, 1);
+  const Bytes file = Noise(32 * kMiB, 1);
   w.PutFile(file);
 
   EXPECT_EQ(WriteJob(w.rig.ctx), kCommandOk);
-  EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), kDone}));  // no word on the extra bytes
+  EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), kDone}));
 
   const Bytes image = w.rig.FlashImage();
   ASSERT_EQ(image.size(), 32 * kMiB);
@@ -267,16 +267,6 @@ TEST(WriteJob, CancelDuringBlockFourLeavesFiveBlocksWritten) {
   EXPECT_EQ(w.rig.window.ProgressPosition(), 5);
 }
 
-TEST(WriteJob, CancelSetBeforeTheJobIsDropped) {
-  WriteRig w(Module(16));
-  const Bytes file = Noise(16 * kMiB, 7);
-  w.PutFile(file);
-  w.rig.ctx.cancelFlag = true;
-  EXPECT_EQ(WriteJob(w.rig.ctx), kCommandOk);
-  EXPECT_FALSE(w.rig.ctx.cancelFlag);
-  EXPECT_EQ(w.rig.FlashImage(), file);
-}
-
 // ---------------------------------------------------------------------------------------
 // Failures while writing. Transfers are counted from the job's first: 0 SetAddress,
 // 1 ChipSelect, then opcode, data and status for each block (block i from 2 + 3 i).
@@ -420,11 +410,12 @@ struct RefusedCase {
 
 std::vector<RefusedCase> RefusedCases() {
   auto openError = [](WriteRig& w) { return "Red: " + Stamp("File open error: " + w.Path()); };
-  auto tooShort = [](size_t bytes, size_t flash) {
+  auto wrongSize = [](size_t bytes, size_t flash) {
     return [bytes, flash](WriteRig& w) {
       w.PutFile(Bytes(bytes, 0x5A));
-      return "Red: " + Stamp("File too short: " + w.Path() + " (" + std::to_string(bytes) +
-                             " bytes, the flash holds " + std::to_string(flash) + " bytes)");
+      return "Red: " + Stamp(std::string(bytes < flash ? "File too short: " : "File too long: ") +
+                             w.Path() + " (" + std::to_string(bytes) + " bytes, the flash holds " +
+                             std::to_string(flash) + " bytes)");
     };
   };
   return {
@@ -439,9 +430,18 @@ std::vector<RefusedCase> RefusedCases() {
          std::filesystem::create_directory(w.Path());
          return openError(w);
        }},
-      {"EmptyFile", 16, tooShort(0, 16 * kMiB)},
-      {"OneByteShort", 16, tooShort(16 * kMiB - 1, 16 * kMiB)},
-      {"SixteenMegOnThirtyTwoMegModule", 32, tooShort(16 * kMiB, 32 * kMiB)},
+      {"EmptyFile", 16, wrongSize(0, 16 * kMiB)},
+      {"OneByteShort", 16, wrongSize(16 * kMiB - 1, 16 * kMiB)},
+      {"SixteenMegOnThirtyTwoMegModule", 32, wrongSize(16 * kMiB, 32 * kMiB)},
+      {"OneByteLong", 16, wrongSize(16 * kMiB + 1, 16 * kMiB)},
+      {"SixtyFourMegOnSixteenMegModule", 16, wrongSize(64 * kMiB, 16 * kMiB)},
+      // A Cancel left from the job before: stopped before the file or the flash is touched.
+      {"CancelledBeforeTheJob", 16,
+       [](WriteRig& w) {
+         w.PutFile(Bytes(16 * kMiB, 0x5A));
+         w.rig.ctx.cancelFlag = true;
+         return "Red: " + Stamp("Operation cancelled");
+       }},
   };
 }
 

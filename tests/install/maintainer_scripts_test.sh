@@ -54,7 +54,7 @@ for script in postinst postrm; do
 done
 
 reload="control --reload-rules;"
-trigger="trigger --subsystem-match=usb --action=add;"
+trigger="trigger --subsystem-match=usb --attr-match=idVendor=ffff --attr-match=idProduct=0201 --action=add;"
 if [ "$udev_running" = 1 ]; then
   expected_install="$reload$trigger"
   expected_remove="$reload"

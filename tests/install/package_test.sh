@@ -27,8 +27,11 @@ entries=$(awk '{ print $1, $2, $6 }' <<<"$listing")
 for expected in \
   "-rwxr-xr-x root/root ./usr/bin/flashwrendel" \
   "-rwxr-xr-x root/root ./usr/bin/flashwrendel-launch" \
+  "-rwxr-xr-x root/root ./usr/bin/flashwrendel-cli" \
+  "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel-cli.1.gz" \
   "-rw-r--r-- root/root ./usr/$rules_dir/60-flashwrendel.rules" \
   "-rw-r--r-- root/root ./usr/share/applications/flashwrendel.desktop" \
+  "-rw-r--r-- root/root ./usr/share/metainfo/org.example.flashwrendel.metainfo.xml" \
   "-rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/flashwrendel.svg" \
   "-rw-r--r-- root/root ./usr/share/flashwrendel/kz1_v2.6.ini" \
   "-rw-r--r-- root/root ./usr/share/man/man1/flashwrendel.1.gz" \
@@ -55,6 +58,12 @@ depends_names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//')
 for library in libqt6widgets6 libqt6gui6 libqt6core6 libusb-0.1-4 libc6 libstdc++6; do
   expect_true "Depends names $library ($depends)" grep -qxF -- "$library" <<<"$depends_names"
 done
+expect_eq "Depends names each package once" "$(sort <<<"$depends_names" | uniq -d)" ""
+recommends_names=$(field Recommends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
+for tool_package in usbutils acl; do
+  expect_true "Recommends $tool_package" grep -qxF -- "$tool_package" <<<"$recommends_names"
+done
+expect_contains "Recommends Wine's Tahoma for the window" "$(field Recommends)" "fonts-wine"
 description=$(field Description)
 expect_eq "Description synopsis" "$(head -n 1 <<<"$description")" \
   "USB flash programmer tool for flash modules"
@@ -76,6 +85,11 @@ expect_true "packaged rule is the source one" \
   cmp -s "$unpacked/usr/$rules_dir/60-flashwrendel.rules" "$source/packaging/60-flashwrendel.rules"
 expect_true "packaged example is the source one" \
   cmp -s "$unpacked/usr/share/flashwrendel/kz1_v2.6.ini" "$source/examples/kz1_v2.6.ini"
+# Installed with the prefix /usr, the man pages name the folders under it.
+expect_eq "man page paths" \
+  "$(zcat -- "$unpacked/usr/share/man/man1/flashwrendel.1.gz" | grep '^\.I /')" \
+  ".I /usr/share/flashwrendel/kz1_v2.6.ini
+.I /usr/$(sed 's/-/\\-/g' <<<"$rules_dir")/60\\-flashwrendel.rules"
 expect_eq "binary is stripped (symbol tables)" \
   "$(readelf -S --wide "$unpacked/usr/bin/flashwrendel" | grep -c '\.symtab')" "0"
 

@@ -316,16 +316,8 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
   const auto image = changesFlash ? rig.FlashImage() : std::vector<uint8_t>{};
   switch (job) {
     case Job::Read: {
-      const std::string dump = rig.dir.File("dump.bin");
-      if (step.opcode == 0x01) {
-        EXPECT_TRUE(FilesIn(rig.dir.Path()).empty()) << "file created before the reset";
-        break;
-      }
-      EXPECT_EQ(FilesIn(rig.dir.Path()), std::vector<std::string>{"dump.bin"});
-      const auto bytes = WholeFile(dump);
-      const size_t expected = BlocksDoneBefore(steps, step.index, false) * kBlockBytes;
-      ASSERT_EQ(bytes.size(), expected);
-      EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), shared.flash.begin()));
+      // A failed read leaves no dump and no temporary file behind.
+      EXPECT_TRUE(FilesIn(rig.dir.Path()).empty()) << "part of a dump left behind";
       break;
     }
     case Job::Check:

@@ -262,80 +262,69 @@ TEST(StartSequence, CheckComparesTheFlashAsItWasBeforeTheWrite) {
 // ---------------------------------------------------------------------------------------
 // Cancel between and during jobs.
 
-TEST(StartSequence, CancelDuringTheReadRunsNoFurtherJob) {
-  Rig rig;
-  rig.SelectRead(rig.dir.File("read.bin"));
-  rig.SelectErase();
-  rig.SelectWrite(rig.dir.File("write.bin"));
-  WriteFileBytes(rig.dir.File("write.bin"), Noise(kFlash16M, 5));
-  rig.window.onProcessEvents = [&] {
-    if (rig.Model().ReadBlocks() == 10)
-      btnCancelClick(rig.ctx);
+// A Cancel clicked at any point of a run stops it there: the job running (or the next
+// one, when the click lands after a job's last block or pass) sends nothing more, and the
+// run ends as after any failed job.
+TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
+  enum Point { ReadBlockNine, ReadLastBlock, EraseLastPass, BeforeTheFirstJob };
+  struct Case {
+    const char* name;
+    bool read, erase, write;
+    Point click;
+    bool flashErased;  // else the flash is as it was
+    bool dumpWhole;    // else no dump file at all
   };
-  rig.bus.ClearRecord();
-  btnStartClick(rig.ctx);
-  EXPECT_EQ(rig.Entries().back().text, Stamp("Operation cancelled"));
-  EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
-  const Strings cmds = Commands(rig);
-  EXPECT_EQ(Count(cmds, "12"), 10);
-  EXPECT_EQ(Count(cmds, "14 01"), 0);
-  EXPECT_EQ(Count(cmds, "A0"), 0);
-  EXPECT_EQ(std::filesystem::file_size(rig.dir.File("read.bin")), 10 * kBlock);
-  EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
-}
-
-TEST(StartSequence, CancelAfterTheReadsLastBlockIsCaughtByTheErase) {
-  Rig rig;
-  const Bytes original = rig.FlashImage();
-  rig.SelectRead(rig.dir.File("read.bin"));
-  rig.SelectErase();
-  rig.SelectWrite(rig.dir.File("write.bin"));
-  WriteFileBytes(rig.dir.File("write.bin"), Noise(kFlash16M, 6));
-  bool clicked = false;
-  rig.window.onProcessEvents = [&] {
-    if (!clicked && rig.Model().ReadBlocks() == 512) {
-      clicked = true;
-      btnCancelClick(rig.ctx);
-    }
+  const Case cases[] = {
+      {"DuringTheRead", true, true, true, ReadBlockNine, false, false},
+      {"ReadThenErase", true, true, false, ReadLastBlock, false, true},
+      {"ReadThenWrite", true, false, true, ReadLastBlock, false, true},
+      {"EraseThenWrite", false, true, true, EraseLastPass, true, false},
+      {"WriteOnly", false, false, true, BeforeTheFirstJob, false, false},
   };
-  const size_t lines = rig.ctx.log.LineCount();
-  rig.bus.ClearRecord();
-  btnStartClick(rig.ctx);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    const Bytes original = rig.FlashImage();
+    const std::string dump = rig.dir.File("read.bin");
+    WriteFileBytes(rig.dir.File("write.bin"), Noise(kFlash16M, 6));
+    if (c.read)
+      rig.SelectRead(dump);
+    if (c.erase)
+      rig.SelectErase();
+    if (c.write)
+      rig.SelectWrite(rig.dir.File("write.bin"));
+    size_t transfersAtClick = 0;
+    bool clicked = false;
+    rig.window.onProcessEvents = [&] {
+      const auto& t = rig.bus.Transfers();
+      const bool now = (c.click == ReadBlockNine && rig.Model().ReadBlocks() == 10) ||
+                       (c.click == ReadLastBlock && rig.Model().ReadBlocks() == 512) ||
+                       // right after the poll that reported the bank done
+                       (c.click == EraseLastPass && t.size() >= 2 && !t.back().out &&
+                        t.back().bytes == Bytes{0} && HexBytes(t[t.size() - 2].bytes) == "51 01") ||
+                       (c.click == BeforeTheFirstJob);
+      if (!clicked && now) {
+        clicked = true;
+        transfersAtClick = t.size();
+        btnCancelClick(rig.ctx);
+      }
+    };
+    btnStartClick(rig.ctx);
 
-  const Strings log = LinesFrom(rig, lines);
-  ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[log.size() - 3], "Red: Defailt hash (MD5) check database FAIL");  // read done
-  EXPECT_EQ(log[log.size() - 2], "Green: " + Stamp("Start erasing flash"));
-  EXPECT_EQ(log.back(), "Red: " + Stamp("Operation cancelled"));
-  // The erase started the banks, then saw the flag before its first poll.
-  const Strings cmds = Commands(rig);
-  const size_t lastRead = IndexOf(cmds, "12", true);
-  EXPECT_EQ(Strings(cmds.begin() + static_cast<long>(lastRead) + 1, cmds.end()),
-            (Strings{"01", "14 01", "50 01"}));
-  EXPECT_EQ(rig.FlashImage(), original);
-}
-
-TEST(StartSequence, CancelAfterTheErasesLastPollIsDroppedByTheWrite) {
-  Rig rig;
-  const Bytes image = Noise(kFlash16M, 7);
-  WriteFileBytes(rig.dir.File("write.bin"), image);
-  rig.SelectErase();
-  rig.SelectWrite(rig.dir.File("write.bin"));
-  bool clicked = false;
-  rig.window.onProcessEvents = [&] {
-    const auto& t = rig.bus.Transfers();
-    // Right after the poll that reported bank 1 done.
-    if (!clicked && t.size() >= 2 && !t.back().out && t.back().bytes == Bytes{0} &&
-        HexBytes(t[t.size() - 2].bytes) == "51 01") {
-      clicked = true;
-      btnCancelClick(rig.ctx);
-    }
-  };
-  btnStartClick(rig.ctx);
-  EXPECT_TRUE(clicked);
-  EXPECT_EQ(rig.Lines().back(), Stamp("Jobs successful done"));
-  EXPECT_EQ(rig.FlashImage(), image);
-  EXPECT_FALSE(rig.ctx.cancelFlag);
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(rig.bus.Transfers().size(), transfersAtClick) << "a request after the Cancel";
+    EXPECT_EQ(rig.Entries().back().text, Stamp("Operation cancelled"));
+    EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
+    EXPECT_EQ(Count(rig.Lines(), Stamp("Jobs successful done")), 0);
+    EXPECT_EQ(rig.FlashImage(), c.flashErased ? Bytes(kFlash16M, 0xFF) : original);
+    if (c.dumpWhole)
+      EXPECT_EQ(ReadFileBytes(dump), original);
+    else
+      EXPECT_FALSE(std::filesystem::exists(dump));
+    EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
+    EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+    EXPECT_TRUE(rig.window.IsEnabled(Control::btnExit));
+  }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <cerrno>
 #include <vector>
 
@@ -155,7 +158,7 @@ TEST(DeviceModel, WriteStatusOnOneBlockLeavesItUnprogrammed) {
   EXPECT_EQ(flash, (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
-TEST(DeviceModel, EraseFollowsTheBankScriptAndClearsTheBankWhenDone) {
+TEST(DeviceModel, ErasePollsFollowTheScriptWhileTheChipsEraseByThemselves) {
   sim::ModelConfig config;
   config.dualBank = true;
   config.sizeMiB = 32;
@@ -167,33 +170,51 @@ TEST(DeviceModel, EraseFollowsTheBankScriptAndClearsTheBankWhenDone) {
     const Bytes answer = host.In(1);
     return answer.empty() ? -1 : int(answer[0]);
   };
+  auto first = [&](int bank) {
+    uint8_t byte = 0;
+    host.model.Flash().Read(bank, 0, &byte, 1);
+    return byte;
+  };
   // Not started: nothing to do.
   EXPECT_EQ(poll(0x51, 1), 0);
-  // EraseStart without EraseInit does not start.
+  // EraseStart needs the EraseInit of its own bank.
   host.Out({0x50, 0x01});
+  host.Out({0x14, 0x01});
+  host.Out({0x50, 0x00});
   EXPECT_EQ(poll(0x51, 1), 0);
+  EXPECT_EQ(poll(0x51, 0), 0);
+  EXPECT_EQ(first(0), 0x00);
+  EXPECT_EQ(first(1), 0x00);
 
-  for (uint8_t bank : {1, 0}) {
-    host.Out({0x14, bank});
-    host.Out({0x50, bank});
-  }
+  host.Out({0x50, 0x01});  // bank 1 was prepared above
+  host.Out({0x14, 0x00});
+  host.Out({0x50, 0x00});
+  // At zero latency the chips are blank at once, before any poll: a host that stops
+  // polling (Cancel) does not stop the erase.
+  EXPECT_EQ(first(0), 0xFF);
   EXPECT_EQ(poll(0x51, 1), 1);
   EXPECT_EQ(poll(0x51, 0), 1);
   EXPECT_EQ(poll(0x51, 1), 1);
   EXPECT_EQ(poll(0x51, 0), 5);
   EXPECT_EQ(poll(0x52, 1), 3);
-  uint8_t first = 0;
-  host.model.Flash().Read(0, 0, &first, 1);
-  EXPECT_EQ(first, 0x00);  // still busy: not yet erased
   EXPECT_EQ(poll(0x52, 1), 0);
-  host.model.Flash().Read(0, 0, &first, 1);
-  EXPECT_EQ(first, 0xFF);
   EXPECT_EQ(poll(0x51, 1), 0);  // done stays done
-  // The second bank's script ended on 5: it repeats and the bank is never erased.
+  // The second bank's script never reaches 0: it repeats and the bank keeps its data.
   EXPECT_EQ(poll(0x51, 0), 5);
   EXPECT_EQ(poll(0x52, 0), 5);
-  host.model.Flash().Read(1, 0, &first, 1);
-  EXPECT_EQ(first, 0x00);
+  EXPECT_EQ(first(1), 0x00);
+}
+
+TEST(DeviceModel, EraseWithLatencyBlanksTheBankWhenItsTimeIsUpWithoutAPoll) {
+  sim::ModelConfig config;
+  config.contents = sim::InitialContents::Zero;
+  config.timing.eraseMilliseconds = 40;
+  Host host(config);
+  host.Out({0x14, 0x01});
+  host.Out({0x50, 0x01});
+  EXPECT_EQ(host.model.Flash().Image()[0], 0x00);  // still erasing
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(host.model.Flash().Image()[0], 0xFF);
 }
 
 TEST(DeviceModel, EraseOfAMissingBankAnswersFf) {

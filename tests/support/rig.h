@@ -16,7 +16,7 @@
 inline constexpr double kTestTime = (9 * 3600 + 5 * 60 + 7) / 86400.0;
 inline constexpr const char* kStamp = "[09:05:07] ";
 
-// Modules 03 (16M, one bank), 05 (32M, two banks), 06 (64M, two banks); chips C2 22
+// Modules 03 (16M, one bank), 05 (32M, two banks), 06 (64M, two banks); chips C2 7E
 // (2-byte ID, 16-bit, write mode 1) and 01 A7 12 (3-byte ID, 8-bit, mode 0); vendor C2
 // "Macronix" only; MD5 main, SHA-1 checked, AGI CRC not checked.
 FlashDatabase TestDatabase();

@@ -1,4 +1,4 @@
-// The chips and vendor the job tests and the device fuzzer identify against: C2 22
+// The chips and vendor the job tests and the device fuzzer identify against: C2 7E
 // (2-byte ID, 16-bit, write mode 1) and 01 A7 12 (3-byte ID, 8-bit, mode 0), with vendor
 // C2 "Macronix" only, so one chip has a vendor line and the other not.
 #pragma once
@@ -9,7 +9,7 @@
 
 inline std::vector<ChipRecord> TestChips() {
   ChipRecord wide;
-  wide.chipId = {0xC2, 0x22, 0, 0};
+  wide.chipId = {0xC2, 0x7E, 0, 0};
   wide.idLength = 2;
   wide.chipName = "MX29LV640";
   wide.busWidth = 16;

@@ -2,6 +2,8 @@
 // how Debian's libusb-0.1 reports them and what the tool makes of it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -26,7 +28,6 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
     return urb.in && urb.blocksRead == kFailingBlock + 1 && urb.pendingIn == kUrbSize;
   };
   usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(), faults);
-  const Bytes flash = programmer.WithModel([](sim::DeviceModel& m) { return m.Flash().Image(); });
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
@@ -51,10 +52,8 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   EXPECT_EQ(urbs.back().endpoint, 0x85);
   EXPECT_EQ(std::count_if(urbs.begin(), urbs.end(), [](const auto& u) { return u.refusedErrno; }),
             1);
-  // The dump holds the blocks read before the failing one, exactly as the flash has them.
-  const Bytes dumped = ReadFileBytes(dump);
-  ASSERT_EQ(dumped.size(), static_cast<size_t>(kFailingBlock) * usbfs::kFirmwareBlock);
-  EXPECT_TRUE(std::equal(dumped.begin(), dumped.end(), flash.begin()));
+  // No part of a dump is left behind.
+  EXPECT_FALSE(std::filesystem::exists(dump));
 
   // The sequence closes the link: the release fails on a device that is gone, the node
   // is let go all the same.
@@ -84,7 +83,7 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
 
   EXPECT_EQ(Rows(Entries()).back(), (Row{"[09:05:07] Read error", LogColour::Red}));
-  EXPECT_EQ(ReadFileBytes(dump).size(), static_cast<size_t>(kStuckBlock) * usbfs::kFirmwareBlock);
+  EXPECT_FALSE(std::filesystem::exists(dump));
 
   const auto urbs = programmer.Urbs();
   const auto stuck =

@@ -23,7 +23,7 @@ inline constexpr int kModule16MBlocks = 512;
 inline sim::ModelConfig Module16M(sim::InitialContents contents = sim::InitialContents::Pattern) {
   sim::ModelConfig model;
   model.moduleType = 0x03;
-  model.chipId = {0xC2, 0x22, 0x7E, 0x01};
+  model.chipId = {0xC2, 0x7E, 0x21, 0x01};
   model.sizeMiB = 16;
   model.dualBank = false;
   model.contents = contents;

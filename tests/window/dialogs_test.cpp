@@ -1,6 +1,7 @@
 // The real message boxes and file dialogs, answered from a queued call once they are
 // open (no hooks set).
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -32,6 +33,7 @@ class DialogsTest : public QObject {
   void fileDialogs_data();
   void fileDialogs();
   void cancelledDialogKeepsTheLastPath();
+  void writeSourceInAMissingFolderIsRefused();
 
  private:
   QTemporaryDir dir_;
@@ -82,27 +84,29 @@ void DialogsTest::fileDialogs_data() {
   QTest::addColumn<int>("dialog");
   QTest::addColumn<QString>("title");
   QTest::addColumn<int>("acceptMode");
+  QTest::addColumn<bool>("placesBar");
   QTest::newRow("OpenDialog1") << int(FileDialog::OpenDialog1)
                                << QStringLiteral("Select file for write")
-                               << int(QFileDialog::AcceptOpen);
+                               << int(QFileDialog::AcceptOpen) << false;
   QTest::newRow("SaveDialog1") << int(FileDialog::SaveDialog1)
                                << QStringLiteral("Select file for save")
-                               << int(QFileDialog::AcceptSave);
+                               << int(QFileDialog::AcceptSave) << true;
   QTest::newRow("OpenDialog2") << int(FileDialog::OpenDialog2)
                                << QStringLiteral("Select file for check")
-                               << int(QFileDialog::AcceptOpen);
+                               << int(QFileDialog::AcceptOpen) << true;
 }
 
 void DialogsTest::fileDialogs() {
   QFETCH(int, dialog);
   QFETCH(QString, title);
   QFETCH(int, acceptMode);
+  QFETCH(bool, placesBar);
   TForm1 form;
   const QString chosen = dir_.filePath(QStringLiteral("not yet there.bin"));
   QFileDialog* seen = nullptr;
   QString seenTitle;
   int seenMode = -1;
-  bool noFilter = false, confirms = false;
+  bool noFilter = false, confirms = false, places = false;
   WhenModalOpens([&](QWidget* modal) {
     seen = qobject_cast<QFileDialog*>(modal);
     QVERIFY(seen != nullptr);
@@ -111,6 +115,8 @@ void DialogsTest::fileDialogs() {
     noFilter = seen->nameFilters() == QStringList{QStringLiteral("All Files (*)")} ||
                seen->nameFilters().isEmpty();
     confirms = !seen->testOption(QFileDialog::DontConfirmOverwrite);
+    const auto* sidebar = seen->findChild<QWidget*>(QStringLiteral("sidebar"));
+    places = sidebar != nullptr && sidebar->isVisible();
     seen->selectFile(chosen);
     static_cast<QDialog*>(seen)->accept();  // public as a QDialog
   });
@@ -120,6 +126,7 @@ void DialogsTest::fileDialogs() {
   QCOMPARE(seenMode, acceptMode);
   QVERIFY(noFilter);
   QVERIFY(confirms);
+  QCOMPARE(places, placesBar);
   QVERIFY(result.has_value());
   QCOMPARE(QString::fromStdString(*result), chosen);
   QCOMPARE(form.DialogFileName(static_cast<FileDialog>(dialog)), *result);
@@ -147,6 +154,40 @@ void DialogsTest::cancelledDialogKeepsTheLastPath() {
   QVERIFY(!form.RunFileDialog(FileDialog::SaveDialog1).has_value());
   QCOMPARE(offered, first);
   QCOMPARE(form.DialogFileName(FileDialog::SaveDialog1), QFile::encodeName(first).toStdString());
+}
+
+// Typed into the write dialog, a path in a folder that does not exist is refused with a
+// warning, and the dialog stays open for another choice.
+void DialogsTest::writeSourceInAMissingFolderIsRefused() {
+  TForm1 form;
+  const QString missing = dir_.filePath(QStringLiteral("missing/dump.bin"));
+  QString warning;
+  bool stillOpen = false;
+  WhenModalOpens([&](QWidget* modal) {
+    auto* box = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(box != nullptr);
+    auto* name = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name != nullptr);
+    box->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(box));
+    name->setFocus();
+    QTest::keyClicks(name, missing);
+    if (QWidget* completions = QApplication::activePopupWidget())
+      completions->close();  // as a click elsewhere would
+    WhenModalOpens([&](QWidget* refusal) {
+      if (auto* message = qobject_cast<QMessageBox*>(refusal)) {
+        warning = message->text();
+        message->accept();
+      }
+    });
+    QTest::keyClick(name, Qt::Key_Return);  // the warning opens and is answered here
+    stillOpen = box->isVisible();
+    box->reject();
+  });
+  QVERIFY(!form.RunFileDialog(FileDialog::OpenDialog1).has_value());
+  QVERIFY2(warning.contains(QStringLiteral("Path not found")), qPrintable(warning));
+  QVERIFY(stillOpen);
+  QCOMPARE(form.DialogFileName(FileDialog::OpenDialog1), std::string());
 }
 
 QTEST_MAIN(DialogsTest)

@@ -22,6 +22,9 @@ class KeyboardTest : public QObject {
   void typedUpperCaseIsHeldInLowerCase();
   void textSetByTheProgramIsHeldInLowerCase();
   void resultBoxesAreReadOnlyButCrcResult();
+  void returnAndEnterPressTheFocusedButton_data();
+  void returnAndEnterPressTheFocusedButton();
+  void digestIsShownFromItsFirstCharacter();
 };
 
 void KeyboardTest::escapeClosesTheIdleWindow() {
@@ -128,6 +131,67 @@ void KeyboardTest::resultBoxesAreReadOnlyButCrcResult() {
   QCOMPARE(md5->text(), QString());
   QTest::keyClicks(crc, QStringLiteral("AB12"));
   QCOMPARE(crc->text(), QStringLiteral("ab12"));
+}
+
+void KeyboardTest::returnAndEnterPressTheFocusedButton_data() {
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<int>("key");
+  for (const char* button : {"btnStart", "btnCancel", "btnExit", "Button1"}) {
+    QTest::addRow("%s Return", button) << QString::fromLatin1(button) << int(Qt::Key_Return);
+    QTest::addRow("%s Enter", button) << QString::fromLatin1(button) << int(Qt::Key_Enter);
+  }
+}
+
+void KeyboardTest::returnAndEnterPressTheFocusedButton() {
+  QFETCH(QString, button);
+  QFETCH(int, key);
+  WindowHarness h;
+  h.StartUp();
+  AppContext& ctx = h.form.context();
+  if (button == QLatin1String("btnCancel"))
+    LockWindow(ctx);  // Cancel is there only while a job runs
+  auto* pressed = h.Find<QPushButton>(qPrintable(button));
+  pressed->setFocus();
+  QSignalSpy clicks(pressed, &QPushButton::clicked);
+  QTest::keyClick(pressed, Qt::Key(key));
+  QCOMPARE(clicks.count(), 1);
+  // And the handler ran.
+  if (button == QLatin1String("btnStart"))
+    QCOMPARE(h.messages.size(), size_t{1});  // "Nothing to do"
+  else if (button == QLatin1String("btnCancel"))
+    QVERIFY(ctx.cancelFlag);
+  else if (button == QLatin1String("btnExit"))
+    QVERIFY(!h.form.isVisible());
+  else
+    QCOMPARE(h.form.Text(Control::Button1), std::string("Check FLASH"));
+}
+
+// A digest wider than its box (a 40-digit SHA-1 is, in most faces; twice that is, in any)
+// is shown from the first digit, whole in its tooltip and selected whole by a click; a
+// typed expected digest likewise once the operator has left the box.
+void KeyboardTest::digestIsShownFromItsFirstCharacter() {
+  WindowHarness h;
+  h.StartUp();
+  UnlockWindow(h.form.context());
+  h.form.SetChecked(Control::RadioButton2, true);
+  const QString sha1 = QStringLiteral("0123456789abcdef0123456789abcdef01234567").repeated(2);
+  auto* result = h.Find<QLineEdit>("SHA1_result");
+  auto* expected = h.Find<QLineEdit>("SHA1_check");
+  h.form.SetText(Control::SHA1_result, sha1.toUpper().toStdString());
+  expected->setFocus();
+  QTest::keyClicks(expected, sha1.toUpper());
+  h.Find<QPushButton>("btnStart")->setFocus();  // the operator leaves the box
+  for (QLineEdit* box : {result, expected}) {
+    QVERIFY(box->fontMetrics().horizontalAdvance(sha1) > box->width());
+    QCOMPARE(box->text(), sha1);
+    QCOMPARE(box->toolTip(), sha1);
+    QVERIFY2(box->cursorPosition() == 0, qPrintable(box->objectName()));
+    box->grab();  // paints, which scrolls the text to the cursor
+    const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QVERIFY2(cursor.left() < box->width() / 4, qPrintable(box->objectName()));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() / 2, box->height() / 2));
+    QCOMPARE(box->selectedText(), sha1);
+  }
 }
 
 QTEST_MAIN(KeyboardTest)

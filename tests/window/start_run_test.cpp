@@ -46,7 +46,7 @@ class StartRunTest : public QObject {
 void StartRunTest::readRunsToTheEndAndUnlocks() {
   WindowHarness h;
   sim::SimBus bus;
-  bus.AddProgrammer();  // 16 MiB module 03, chip c2 22 7e 01: both in the example database
+  bus.AddProgrammer();  // 16 MiB module 03, chip c2 7e 21 01: both in the test database
   h.form.context().bindUsb = sim::InProcessBinder(bus);
   h.StartUp();
   const std::string dump = QFile::encodeName(h.dir.filePath("dump.bin")).toStdString();

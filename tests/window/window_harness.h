@@ -21,7 +21,7 @@
 // MD5 main, SHA-1 checked, AGI CRC not checked.
 inline const char* const kExampleDatabase =
     "[Modules]\nA=3,16,0\nB=5,32,1\nC=6,64,1\n\n"
-    "[Chips]\n1=Sample chip S8,8,0,c2,a5\n2=Sample chip W16,16,1,c2,22,7e,01\n\n"
+    "[Chips]\n1=Sample chip S8,8,0,c2,a5\n2=Sample chip W16,16,1,c2,7e,21,01\n\n"
     "[Vendors]\n1=Sample vendor,c2\n\n"
     "[Hash]\n1=Sample dump rev 1,0123456789ABCDEF0123456789ABCDEF,"
     "0123456789abcdef0123456789abcdef01234567,89abcdef\n\n"

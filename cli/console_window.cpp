@@ -1,0 +1,183 @@
+#include "cli/console_window.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+#include "flash/flash_session.h"
+
+namespace {
+
+// Written by the signal handlers, read by ProcessEvents and at the end of the run.
+volatile std::sig_atomic_t cancelSignal = 0;
+
+void OnCancelSignal(int) {
+  cancelSignal = 1;
+}
+
+constexpr auto kStatusInterval = std::chrono::milliseconds(100);
+
+const char* EscapeOf(LogColour colour) {
+  switch (colour) {
+    case LogColour::Red:
+      return "\033[31m";
+    case LogColour::Purple:
+      return "\033[35m";
+    case LogColour::Green:
+      break;
+  }
+  return "\033[32m";
+}
+
+std::string MinutesSeconds(double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  return text;
+}
+
+// A line typed at a question; false at the end of input or when a signal broke the
+// read (no SA_RESTART), which answers Cancel.
+bool ReadAnswer(std::string& answer) {
+  answer.clear();
+  char c = 0;
+  while (true) {
+    const ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n != 1)
+      return false;
+    if (c == '\n')
+      return true;
+    answer += c;
+  }
+}
+
+}  // namespace
+
+void InstallCancelSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnCancelSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // a blocked read of an answer returns at once
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool CancelSignalled() {
+  return cancelSignal != 0;
+}
+
+std::string ConsoleWindow::Paint(const std::string& text, LogColour colour) const {
+  if (!settings_.colour)
+    return text;
+  return EscapeOf(colour) + text + "\033[0m";
+}
+
+void ConsoleWindow::PrintLine(const LoggedLine& line) {
+  if (settings_.quiet && line.colour != LogColour::Red)
+    return;
+  ClearStatus();
+  std::fprintf(stderr, "%s\n", Paint(line.text, line.colour).c_str());
+}
+
+void ConsoleWindow::ClearStatus() {
+  if (statusShown_) {
+    std::fputs("\r\033[K", stderr);
+    statusShown_ = false;
+  }
+}
+
+void ConsoleWindow::ShowMessage(const std::string& text, const std::string& caption) {
+  if (beforePrompt)
+    beforePrompt();
+  ClearStatus();
+  std::fprintf(stderr, "%s\n", Paint(caption + ": " + text, LogColour::Red).c_str());
+}
+
+bool ConsoleWindow::AskOkCancel(const std::string& text, const std::string& caption) {
+  if (beforePrompt)
+    beforePrompt();
+  ClearStatus();
+  const std::string question = caption + ": " + text;
+  if (settings_.answerYes) {
+    if (!settings_.quiet)
+      std::fprintf(stderr, "%s OK (--yes)\n", question.c_str());
+    return true;
+  }
+  if (!settings_.canAsk) {
+    std::fprintf(
+        stderr, "%s\n",
+        Paint(question + " Cancel (no terminal to ask on; --yes answers OK)", LogColour::Red)
+            .c_str());
+    return false;
+  }
+  std::fprintf(stderr, "%s [ok/cancel] ", question.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  const bool read = ReadAnswer(answer);
+  for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool ok = read && (answer == "ok" || answer == "y" || answer == "yes");
+  if (CancelSignalled())
+    std::fputc('\n', stderr);
+  return ok && !CancelSignalled();
+}
+
+std::string ConsoleWindow::Text(Control control) const {
+  const auto it = texts_.find(control);
+  return it == texts_.end() ? "" : it->second;
+}
+
+void ConsoleWindow::SetText(Control control, const std::string& text) {
+  texts_[control] = text;
+}
+
+void ConsoleWindow::SetProgressPosition(int position) {
+  position_ = position;
+}
+
+void ConsoleWindow::SetProgressMaximum(int maximum) {
+  maximum_ = maximum;
+  jobStart_ = Clock::now();
+}
+
+void ConsoleWindow::ProcessEvents() {
+  if (CancelSignalled() && onCancel)
+    onCancel();
+  if (!settings_.statusLine || settings_.quiet)
+    return;
+  const auto now = Clock::now();
+  if (runningJob) {
+    std::string job = runningJob();
+    if (job != job_) {
+      job_ = std::move(job);
+      maximum_ = 0;  // until the new job sets its own
+      jobStart_ = now;
+    }
+  }
+  if (now - lastDraw_ < kStatusInterval)
+    return;
+  lastDraw_ = now;
+  DrawStatus();
+}
+
+void ConsoleWindow::DrawStatus() {
+  const double elapsed = std::chrono::duration<double>(Clock::now() - jobStart_).count();
+  std::string status = job_;
+  if (maximum_ > 0) {
+    const int percent = position_ * 100 / maximum_;
+    const double mbps =
+        elapsed > 0 ? static_cast<double>(position_) * kBlockSize / elapsed / 1e6 : 0.0;
+    char figures[96];
+    std::snprintf(figures, sizeof figures, " %3d%%  %6.1f MB/s", percent, mbps);
+    status += figures;
+    if (position_ > 0)
+      status += "  " + MinutesSeconds(elapsed * (maximum_ - position_) / position_) + " left";
+  } else {
+    status += "  " + MinutesSeconds(elapsed);
+  }
+  std::fprintf(stderr, "\r\033[K%s", status.c_str());
+  std::fflush(stderr);
+  statusShown_ = true;
+}

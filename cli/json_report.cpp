@@ -1,0 +1,122 @@
+#include "cli/json_report.h"
+
+#include <cstdio>
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+std::string HexByte(uint8_t value) {
+  char text[4];
+  std::snprintf(text, sizeof text, "%02x", value);
+  return text;
+}
+
+const char* Name(JobOutcome outcome) {
+  switch (outcome) {
+    case JobOutcome::Ok:
+      return "ok";
+    case JobOutcome::Cancelled:
+      return "cancelled";
+    case JobOutcome::Failed:
+      break;
+  }
+  return "failed";
+}
+
+const char* Name(DigestVerdict verdict) {
+  switch (verdict) {
+    case DigestVerdict::Main:
+      return "main";
+    case DigestVerdict::Ok:
+      return "ok";
+    case DigestVerdict::Fail:
+      return "fail";
+    case DigestVerdict::NotCompared:
+      break;
+  }
+  return "not compared";
+}
+
+const char* Name(LogColour colour) {
+  switch (colour) {
+    case LogColour::Red:
+      return "red";
+    case LogColour::Purple:
+      return "purple";
+    case LogColour::Green:
+      break;
+  }
+  return "green";
+}
+
+json DigestsJson(const std::optional<DigestTexts>& d) {
+  if (!d)
+    return nullptr;
+  return {{"md5", d->md5}, {"sha1", d->sha1}, {"crc", d->crc}};
+}
+
+json VerificationJson(const std::optional<VerificationRecord>& v) {
+  if (!v)
+    return nullptr;
+  return {{"mode", v->mode == HashCheckMode::Manual ? "manual" : "auto"},
+          {"matched", v->matched ? json(v->description) : json(nullptr)},
+          {"md5", Name(v->md5)},
+          {"sha1", Name(v->sha1)},
+          {"crc", Name(v->crc)},
+          {"failed", v->Failed()}};
+}
+
+}  // namespace
+
+json ReportJson(const RunReport& report, const std::string& database, int exitCode) {
+  json out = {{"exit_code", exitCode}, {"database", database}};
+  out["module"] = nullptr;
+  out["chip"] = nullptr;
+  if (const auto& id = report.identification) {
+    out["module"] = {{"type", HexByte(id->moduleId)},
+                     {"size_mb", id->sizeMB},
+                     {"banks", id->dualBank ? 2 : 1},
+                     {"blocks", id->blockCount},
+                     {"known", id->moduleKnown}};
+    json chip = {{"id", nullptr},
+                 {"name", id->chipKnown ? json(id->chipName) : json(nullptr)},
+                 {"vendor", id->vendor.empty() ? json(nullptr) : json(id->vendor)},
+                 {"bus_width", id->busWidth},
+                 {"write_mode", id->writeMode},
+                 {"known", id->chipKnown}};
+    if (id->chipRead)
+      chip["id"] = HexByte(id->chipId[0]) + " " + HexByte(id->chipId[1]) + " " +
+                   HexByte(id->chipId[2]) + " " + HexByte(id->chipId[3]);
+    out["chip"] = chip;
+  }
+
+  json jobs = json::array();
+  const JobRecord* lastDigests = nullptr;
+  for (const JobRecord& job : report.jobs) {
+    json entry = {{"name", job.name},
+                  {"file", job.file.empty() ? json(nullptr) : json(job.file)},
+                  {"result", Name(job.result)},
+                  {"bytes", job.bytes},
+                  {"seconds", job.seconds},
+                  {"mb_per_s", job.seconds > 0 ? job.bytes / job.seconds / 1e6 : 0.0}};
+    if (job.name == "read" || job.name == "check" || job.name == "verify") {
+      entry["mismatch"] = job.mismatch;
+      entry["digests"] = DigestsJson(job.digests);
+      entry["verification"] = VerificationJson(job.verification);
+      if (job.digests)
+        lastDigests = &job;
+    }
+    jobs.push_back(entry);
+  }
+  out["jobs"] = jobs;
+  // The digests and their verification of the last job that computed them.
+  out["digests"] = lastDigests ? DigestsJson(lastDigests->digests) : json(nullptr);
+  out["verification"] = lastDigests ? VerificationJson(lastDigests->verification) : json(nullptr);
+
+  json log = json::array();
+  for (const LoggedLine& line : report.log)
+    log.push_back({{"time", line.time}, {"colour", Name(line.colour)}, {"text", line.text}});
+  out["log"] = log;
+  return out;
+}

@@ -1,0 +1,210 @@
+// flashwrendel-cli: the jobs of the window from a shell, for batch work and test rigs.
+// Exit status: 0 done, 1 a job failed, 2 usage or database, 3 not connected or a
+// question declined, 4 a verification failed, 130 interrupted.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "app/core/database_search.h"
+#include "app/core/form_logic.h"
+#include "app/core/run_jobs.h"
+#include "app/final_lines.h"
+#include "cli/console_window.h"
+#include "cli/job_list.h"
+#include "cli/json_report.h"
+#include "database/load_database.h"
+
+namespace {
+
+enum ExitCode {
+  kDone = 0,
+  kJobFailed = 1,
+  kUsage = 2,
+  kNotConnected = 3,
+  kVerifyFailed = 4,
+  kInterrupted = 130
+};
+
+struct Options {
+  std::string database;
+  bool yes = false;
+  bool noVerify = false;
+  std::string md5, sha1, crc;
+  bool json = false;
+  bool quiet = false;
+  std::string colour = "auto";
+  std::vector<std::string> jobs;
+};
+
+// The installed example, next to the program's folder as the install laid them out.
+std::string InstalledExample() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error)
+    return "";
+  return (self.parent_path() / FW_EXAMPLE_FROM_BINDIR / kDatabaseFileName)
+      .lexically_normal()
+      .string();
+}
+
+std::string HelpFooter(const std::vector<DatabasePlace>& places) {
+  std::string text = "\nDatabase without --database, the first that exists of:\n";
+  for (const DatabasePlace& place : places) text += "  " + place.path + " (" + place.what + ")\n";
+  const DatabasePlace found = FindDatabase(places);
+  text +=
+      found.path.empty() ? "Used now: none of them exists.\n" : "Used now: " + found.path + "\n";
+  text +=
+      "\nExit status: 0 done, 1 a job failed, 2 usage or database error, 3 no programmer,\n"
+      "connection failure or a declined question, 4 a verification failed, 130 interrupted.";
+  return text;
+}
+
+// An expected digest as the window's edit box holds it: lower case, hex digits only.
+bool ExpectedDigest(std::string& text, size_t digits, const char* option, std::string& error) {
+  if (text.empty())
+    return true;
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (text.size() != digits || text.find_first_not_of("0123456789abcdef") != std::string::npos) {
+    error = std::string(option) + " needs " + std::to_string(digits) + " hexadecimal digits";
+    return false;
+  }
+  return true;
+}
+
+// The home folder from the password database, as the window takes it.
+std::string DefaultStatusFile() {
+  const passwd* entry = getpwuid(getuid());
+  return entry == nullptr || entry->pw_dir == nullptr ? "status.txt"
+                                                      : std::string(entry->pw_dir) + "/status.txt";
+}
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "flashwrendel-cli: %s\nTry flashwrendel-cli --help.\n", message.c_str());
+  return kUsage;
+}
+
+int ExitCodeOf(RunVerdict verdict) {
+  switch (verdict) {
+    case RunVerdict::Interrupted:
+      return kInterrupted;
+    case RunVerdict::NotConnected:
+      return kNotConnected;
+    case RunVerdict::JobFailed:
+      return kJobFailed;
+    case RunVerdict::VerificationFailed:
+      return kVerifyFailed;
+    case RunVerdict::Done:
+      break;
+  }
+  return kDone;
+}
+
+int Run(const Options& options, const JobList& jobs, const std::string& database) {
+  ConsoleSettings settings;
+  settings.quiet = options.quiet;
+  settings.answerYes = options.yes;
+  settings.canAsk = isatty(STDIN_FILENO) != 0;
+  settings.statusLine = isatty(STDERR_FILENO) != 0;
+  settings.colour = options.colour == "always" || (options.colour == "auto" && settings.statusLine);
+  ConsoleWindow window(settings);
+  AppContext ctx(window);
+  FinalLines lines(ctx.log, ctx.report, [&](const LoggedLine& line) { window.PrintLine(line); });
+  window.onCancel = [&] { btnCancelClick(ctx); };
+  window.beforePrompt = [&] { lines.Flush(); };
+  window.runningJob = [&] { return ctx.report.jobs.empty() ? "" : ctx.report.jobs.back().name; };
+
+  if (!LoadDatabase(ctx.database, window, database))
+    return kUsage;
+  LogDatabaseLoaded(ctx);
+
+  switch (jobs.kind) {
+    case JobList::Kind::Identify:
+      RunIdentify(ctx);
+      break;
+    case JobList::Kind::Diagnose:
+      ctx.statusPath = jobs.statusFile.empty() ? DefaultStatusFile() : jobs.statusFile;
+      RunDiagnose(ctx);
+      break;
+    case JobList::Kind::Start: {
+      JobSelection selection = jobs.selection;
+      selection.ManualMD5 = options.md5;
+      selection.ManualSHA1 = options.sha1;
+      selection.ManualCRC = options.crc;
+      const bool manual = !options.md5.empty() || !options.sha1.empty() || !options.crc.empty();
+      selection.hashCheckMode = manual ? HashCheckMode::Manual : HashCheckMode::Auto;
+      RunStart(ctx, selection, RunOptions{.verifyAfterWrite = !options.noVerify});
+      break;
+    }
+  }
+  lines.Flush();
+  window.ClearStatus();
+
+  const int code = CancelSignalled() ? kInterrupted : ExitCodeOf(JudgeRun(ctx.report));
+  if (options.json)
+    std::cout << ReportJson(ctx.report, database, code)
+                     .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << std::endl;
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<DatabasePlace> places =
+      DatabasePlaces([](const char* name) { return std::getenv(name); }, InstalledExample());
+
+  Options options;
+  CLI::App app{
+      "Reads, checks, erases and writes flash modules on the USB flash programmer.\n"
+      "Several jobs run on one connection in the order read or check, erase, write.",
+      "flashwrendel-cli"};
+  app.set_version_flag("--version", std::string("flashwrendel-cli ") + FW_VERSION);
+  app.add_option("--database", options.database, "the database INI file")->check(CLI::ExistingFile);
+  app.add_flag("--yes", options.yes, "answer OK to the identification questions");
+  app.add_flag("--no-verify", options.noVerify, "no read-back check after a write");
+  app.add_option("--md5", options.md5, "expected MD5 (selects Manual verification)");
+  app.add_option("--sha1", options.sha1, "expected SHA-1 (selects Manual verification)");
+  app.add_option("--crc", options.crc, "expected AGI CRC (selects Manual verification)");
+  app.add_flag("--json", options.json, "print the run's report as JSON on stdout");
+  app.add_flag("--quiet", options.quiet, "print only errors");
+  app.add_option("--color", options.colour, "colour the log lines")
+      ->check(CLI::IsMember({"auto", "always", "never"}));
+  app.add_option("JOB", options.jobs,
+                 "identify | read FILE | check FILE | erase | write FILE | diagnose [FILE]")
+      ->required();
+  app.footer(HelpFooter(places));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : kUsage;
+  }
+
+  std::string error;
+  const std::optional<JobList> jobs = ParseJobs(options.jobs, error);
+  if (!jobs || !ExpectedDigest(options.md5, 32, "--md5", error) ||
+      !ExpectedDigest(options.sha1, 40, "--sha1", error) ||
+      !ExpectedDigest(options.crc, 8, "--crc", error))
+    return Usage(error);
+
+  std::string database = options.database;
+  if (database.empty()) {
+    database = FindDatabase(places).path;
+    if (database.empty()) {
+      std::string where;
+      for (const DatabasePlace& place : places) where += "\n  " + place.path;
+      std::fprintf(stderr,
+                   "flashwrendel-cli: no database found (give --database FILE); looked at:%s\n",
+                   where.c_str());
+      return kUsage;
+    }
+  }
+  InstallCancelSignals();
+  return Run(options, *jobs, database);
+}

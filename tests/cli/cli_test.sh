@@ -1,0 +1,226 @@
+#!/usr/bin/env bash
+# Runs the real flashwrendel-cli on the drop-in simulated programmer (libusb-0.1.so.4
+# from SIMLIB) and checks exit codes, files, the flash afterwards, the JSON report and
+# the terminal output. Each case has a folder of its own under WORK.
+# Usage: cli_test.sh GROUP CLI SIMLIB DATABASE WORK
+set -uo pipefail
+group=$1
+cli=$2
+simlib=$3
+database=$4
+work=$5
+
+failures=0
+checks=0
+check() { # check WHAT COMMAND...
+  local what=$1
+  shift
+  checks=$((checks + 1))
+  if ! "$@"; then
+    failures=$((failures + 1))
+    echo "FAIL: $what" >&2
+    [ -f "$case_dir/err" ] && sed 's/^/  stderr: /' "$case_dir/err" >&2
+  fi
+}
+eq() { [ "$1" = "$2" ] || { echo "  got '$1', expected '$2'" >&2; return 1; }; }
+has() { grep -qF -- "$2" "$1" || { echo "  '$2' not in $1" >&2; return 1; }; }
+
+# A 16 MiB one-bank module the example database knows, holding the pattern image.
+base_conf="module_type=0x03
+size_mib=16
+chip_id=c2 7e 21 01
+contents=pattern"
+
+# new_case NAME [SIM SETTING LINES]: a fresh folder with the database and sim.conf;
+# the flash is saved to flash.bin when the programmer is closed.
+new_case() {
+  case_dir=$work/$1
+  rm -rf -- "$case_dir"
+  mkdir -p -- "$case_dir/home"
+  cp -- "$database" "$case_dir/kz1_v2.6.ini"
+  printf '%s\nimage_out=%s\n%s\n' "$base_conf" "$case_dir/flash.bin" "${2:-}" >"$case_dir/sim.conf"
+}
+
+# cli ARGS...: runs the tool in the case folder without a terminal; sets status.
+cli() {
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
+    LD_LIBRARY_PATH=$simlib "$cli" "$@" </dev/null >"$case_dir/out" 2>"$case_dir/err")
+  status=$?
+}
+
+# pattern FILE: the module's untouched contents, as the simulator saves them.
+pattern() {
+  cli identify
+  mv -- "$case_dir/flash.bin" "$1"
+}
+mib=$((16 * 1024 * 1024))
+other_image() { head -c "$mib" /dev/zero | tr '\0' '\125' >"$1"; }  # every byte 0x55
+
+group_jobs() {
+  new_case identify
+  cli identify
+  check "identify exits 0" eq "$status" 0
+  check "identify names the chip" has "$case_dir/err" "Macronix, MX29GL128E"
+  check "identify names the module" has "$case_dir/err" "Flash module: 16M"
+
+  new_case read
+  cli read dump.bin
+  check "read exits 0" eq "$status" 0
+  check "the dump is the flash" cmp -s "$case_dir/dump.bin" "$case_dir/flash.bin"
+  check "Auto read matches the known dump" has "$case_dir/err" \
+    "Defailt hash (MD5) match: Demo pattern image 16 MiB"
+
+  new_case check
+  pattern "$case_dir/pattern.bin"
+  cli check pattern.bin
+  check "check of the same image exits 0" eq "$status" 0
+  check "check logs its result" has "$case_dir/err" "Byte to byte check OK"
+
+  new_case erase
+  cli erase
+  check "erase exits 0" eq "$status" 0
+  check "erased flash is all FF" eq "$(tr -d '\377' <"$case_dir/flash.bin" | wc -c)" 0
+
+  # Given out of order: the read runs first (the old contents), then erase, write and
+  # the verify; the flash ends equal to the written file.
+  new_case combined
+  other_image "$case_dir/image.bin"
+  pattern "$case_dir/pattern.bin"
+  cli write image.bin erase read before.bin
+  check "read, erase, write exits 0" eq "$status" 0
+  check "the read saw the flash before the erase" cmp -s "$case_dir/before.bin" "$case_dir/pattern.bin"
+  check "the flash ends equal to the file" cmp -s "$case_dir/flash.bin" "$case_dir/image.bin"
+  check "the verify checks the written file" has "$case_dir/err" "Start check with image.bin"
+  check "jobs in the fixed order" eq "$(grep -oE 'Start (read|erasing|write|check)' "$case_dir/err" | tr '\n' ,)" \
+    "Start read,Start erasing,Start write,Start check,"
+
+  new_case diagnose
+  cli diagnose status.txt
+  check "diagnose exits 0" eq "$status" 0
+  check "diagnose writes its file" has "$case_dir/status.txt" "Cycle 0 ==>"
+  check "diagnose logs the status register" has "$case_dir/err" "Status register:"
+}
+
+group_exit_codes() {
+  # NAME | EXPECTED STATUS | SIM SETTINGS (\n-separated) | ARGUMENTS | STDERR TEXT
+  local cases=(
+    "job_file_error|1||read missing/dump.bin|File open error: missing/dump.bin"
+    "usage_no_file|2||read|the job \"read\" needs a FILE"
+    "usage_read_check|2||read a.bin check b.bin|read and check cannot run together"
+    "usage_bad_digest|2||--md5 123 read a.bin|--md5 needs 32 hexadecimal digits"
+    "usage_unknown_job|2||format|unknown job \"format\""
+    "bad_database|2||--database broken.ini identify|Error: "
+    "no_programmer|3|present=0|identify|Flash programmator: Device not found"
+    "question_refused|3|module_type=0x2a|read a.bin|no terminal to ask on"
+    "question_yes|0|module_type=0x2a|--yes --no-verify identify|Flash module type unknown (2A). Used as 64M module."
+    "check_failed|4||check other.bin|Byte to byte check with file FAILED"
+    "manual_fail|4||--md5 00000000000000000000000000000000 read a.bin|Manual MD5 check FAIL"
+    "manual_ok|0||--sha1 DA22DCCE414170C21E8D0771463BFDB624460F87 read a.bin|Manual SHA1 check OK"
+    "verify_failed|4||write other.bin|Byte to byte check with file FAILED"
+    "no_verify|0||--no-verify write other.bin|Write done"
+    "unknown_dump|0|contents=zero|read a.bin|Defailt hash (MD5) check database FAIL"
+  )
+  local entry name expected settings args text
+  for entry in "${cases[@]}"; do
+    IFS='|' read -r name expected settings args text <<<"$entry"
+    new_case "$name" "${settings//\\n/$'\n'}"
+    other_image "$case_dir/other.bin"
+    printf '[Setup]\nMD5_check=2\nSHA1_check=2\n' >"$case_dir/broken.ini"
+    # shellcheck disable=SC2086
+    cli $args
+    check "$name: exit status" eq "$status" "$expected"
+    check "$name: message" has "$case_dir/err" "$text"
+  done
+  # The verify after a write without erase: NOR programming cannot raise bits, so the
+  # flash is not the file and the run says so.
+  check "verify_failed: the verify ran on the written file" has "$work/verify_failed/err" "Start check with other.bin"
+
+  # No database anywhere: not in the working folder, no user copy, no installed example.
+  new_case no_database
+  rm -- "$case_dir/kz1_v2.6.ini"
+  cli identify
+  check "no database: exit status" eq "$status" 2
+  check "no database: message" has "$case_dir/err" "no database found"
+
+  # The launcher's folder in the documents folder wins over the older one.
+  mkdir -p "$case_dir/home/Documents/FlashWrendel" "$case_dir/home/.local/share/flashwrendel"
+  cp -- "$database" "$case_dir/home/Documents/FlashWrendel/"
+  printf '[Setup]\n' >"$case_dir/home/.local/share/flashwrendel/kz1_v2.6.ini"
+  cli identify
+  check "user copy: exit status" eq "$status" 0
+}
+
+group_json() {
+  new_case json
+  cli --json read dump.bin
+  check "json read exits 0" eq "$status" 0
+  local j=$case_dir/out
+  check "stdout is one JSON object" eq "$(jq -r type "$j")" object
+  check "MD5 as md5sum" eq "$(jq -r .digests.md5 "$j")" "$(md5sum <"$case_dir/dump.bin" | cut -d' ' -f1)"
+  check "SHA-1 as sha1sum" eq "$(jq -r .digests.sha1 "$j")" "$(sha1sum <"$case_dir/dump.bin" | cut -d' ' -f1)"
+  check "job record" eq "$(jq -c '.jobs[0] | [.name, .file, .result, .bytes]' "$j")" \
+    "[\"read\",\"dump.bin\",\"ok\",$mib]"
+  check "module" eq "$(jq -c '.module | [.type, .size_mb, .banks, .known]' "$j")" '["03",16,1,true]'
+  check "chip" eq "$(jq -c '.chip | [.id, .name, .vendor, .bus_width, .known]' "$j")" \
+    '["c2 7e 21 01","MX29GL128E","Macronix",16,true]'
+  check "verification" eq "$(jq -c '.verification | [.mode, .matched, .md5, .sha1, .crc]' "$j")" \
+    '["auto","Demo pattern image 16 MiB","main","ok","ok"]'
+  check "no progress line in the log" eq "$(jq '[.log[].text | select(test("^Reading"))] | length' "$j")" 0
+  check "log lines with colour" eq "$(jq -r '.log[] | select(.text == "SHA1 check OK") | .colour' "$j")" purple
+  check "exit code in the report" eq "$(jq .exit_code "$j")" 0
+
+  new_case json_assumed "module_type=0x2a
+chip_id=01 02 03 04"
+  cli --json --yes identify
+  check "assumed: exit 0" eq "$status" 0
+  check "assumed module and chip" eq "$(jq -c '[.module.known, .module.size_mb, .chip.known, .chip.name]' "$case_dir/out")" \
+    '[false,64,false,null]'
+}
+
+group_terminal() {
+  new_case plain "read_bytes_per_second=40000000"
+  cli read dump.bin
+  check "no escape code without a terminal" eq "$(grep -c $'\033' "$case_dir/err")" 0
+  cli --color always read dump.bin
+  check "--color always colours the lines" has "$case_dir/err" $'\033[35mSHA1 check OK\033[0m'
+
+  # On a pseudo-terminal: coloured lines and the status line with speed and time left.
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    script -qfec "'$cli' read dump.bin" /dev/null >"$case_dir/tty" 2>&1 </dev/null)
+  check "terminal run exits 0" eq "$?" 0
+  check "status line with MB/s" grep -qE $'\r\033\\[Kread +[0-9]+%  +[0-9.]+ MB/s  [0-9]+:[0-9]{2} left' "$case_dir/tty"
+  check "green line on the terminal" has "$case_dir/tty" $'\033[32m'
+
+  new_case asked "module_type=0x2a"
+  (cd "$case_dir" && printf 'ok\n' | HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
+    LD_LIBRARY_PATH=$simlib script -qfec "'$cli' identify" /dev/null >"$case_dir/tty" 2>&1)
+  check "question answered OK on the terminal" has "$case_dir/tty" "Flash module type unknown (2A)"
+}
+
+group_interrupt() {
+  # 16 MiB at 4 MB/s: a read of about 4 s, interrupted on its way.
+  new_case interrupt "read_bytes_per_second=4000000"
+  printf 'an earlier dump\n' >"$case_dir/dump.bin"
+  cp -- "$case_dir/dump.bin" "$case_dir/dump.orig"
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
+    LD_LIBRARY_PATH=$simlib exec "$cli" --json read dump.bin </dev/null >"$case_dir/out" 2>"$case_dir/err") &
+  local pid=$! tries=0
+  # Once the read has begun (its heading is final when its progress line comes).
+  until grep -q "Start read to" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  sleep 0.3
+  kill -INT "$pid"
+  wait "$pid"
+  status=$?
+  check "SIGINT: exit 130" eq "$status" 130
+  check "SIGINT: the job says so" has "$case_dir/err" "Operation cancelled"
+  check "SIGINT: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
+  check "SIGINT: no part left behind" eq "$(ls -A "$case_dir" | grep -c dump)" 2
+  check "SIGINT: job cancelled in the report" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
+}
+
+"group_$group"
+echo "cli $group: $((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
