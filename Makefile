@@ -7,6 +7,8 @@ PKG_BUILD  ?= build-package
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+# --quick: one run of each job, the 16 MiB module only (CI)
+BENCH_FLAGS ?=
 CMAKE_GEN  := -G Ninja
 
 export QT_QPA_PLATFORM ?= offscreen
@@ -43,8 +45,8 @@ screenshot: build
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DFW_BUILD_BENCH=ON
-	cmake --build $(BENCH_BUILD) -j $(JOBS)
-	./bench/run.sh $(BENCH_BUILD)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target benchmarks
+	./bench/run.sh $(BENCH_FLAGS) $(BENCH_BUILD)
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug \

@@ -1,12 +1,13 @@
 // One benchmark run per process, so that each has a peak memory of its own:
-//   job_bench prepare DIR               the pattern files of both module sizes
-//   job_bench digest                    MD5 + SHA-1 + AGI CRC per 32 KiB block over 64 MiB
+//   job_bench prepare DIR [SIZE...]     the pattern files of the module sizes (16 and 64)
+//   job_bench digest [SIZE]             MD5 + SHA-1 + AGI CRC per 32 KiB block (64 MiB)
 //   job_bench run JOB SIZE DIR          a whole Start press with JOB (read, check, write)
 //   job_bench cancel JOB SIZE DIR       the same, Cancel clicked half-way through
 // SIZE is 16 (one bank) or 64 (two banks). The figures go to stdout as key=value lines;
 // job_table runs this program and puts them into one table.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -57,8 +58,8 @@ long FileBytes(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
-int Prepare(const std::string& dir) {
-  for (int size : {16, 64})
+int Prepare(const std::string& dir, const std::vector<int>& sizes) {
+  for (int size : sizes)
     if (!bench::WritePatternFile(dir, size)) {
       std::fprintf(stderr, "cannot write %s\n", bench::PatternFile(dir, size).c_str());
       return 1;
@@ -68,8 +69,7 @@ int Prepare(const std::string& dir) {
 
 // The digests alone, over the contents the jobs read, each block fed to the three in
 // the order the read job feeds them.
-int DigestPass() {
-  const int sizeMiB = 64;
+int DigestPass(int sizeMiB) {
   std::vector<uint8_t> image(bench::ModuleBytes(sizeMiB));
   sim::FlashMemory(image.size(), 2, sim::InitialContents::Pattern)
       .ReadImage(0, image.data(), image.size());
@@ -188,7 +188,8 @@ int RunJob(const std::string& job, int sizeMiB, const std::string& dir, bool can
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: job_bench prepare DIR | digest | run JOB SIZE DIR | cancel JOB SIZE DIR\n"
+               "usage: job_bench prepare DIR [SIZE...] | digest [SIZE] | run JOB SIZE DIR |"
+               " cancel JOB SIZE DIR\n"
                "  JOB: read, check or write; SIZE: 16 or 64\n");
   return 2;
 }
@@ -197,13 +198,18 @@ int Usage() {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.size() == 2 && args[0] == "prepare")
-    return Prepare(args[1]);
-  if (args.size() == 1 && args[0] == "digest")
-    return DigestPass();
+  auto isSize = [](const std::string& a) { return a == "16" || a == "64"; };
+  if (args.size() >= 2 && args[0] == "prepare" &&
+      std::all_of(args.begin() + 2, args.end(), isSize)) {
+    std::vector<int> sizes;
+    for (size_t i = 2; i < args.size(); ++i) sizes.push_back(std::stoi(args[i]));
+    return Prepare(args[1], sizes.empty() ? std::vector<int>{16, 64} : sizes);
+  }
+  if (!args.empty() && args.size() <= 2 && args[0] == "digest" &&
+      (args.size() == 1 || isSize(args[1])))
+    return DigestPass(args.size() == 2 ? std::stoi(args[1]) : 64);
   if (args.size() == 4 && (args[0] == "run" || args[0] == "cancel") &&
-      (args[1] == "read" || args[1] == "check" || args[1] == "write") &&
-      (args[2] == "16" || args[2] == "64"))
+      (args[1] == "read" || args[1] == "check" || args[1] == "write") && isSize(args[2]))
     return RunJob(args[1], std::stoi(args[2]), args[3], args[0] == "cancel");
   return Usage();
 }

@@ -2,7 +2,6 @@
 // database, stopping at the first entry it refuses.
 #include "database/load_database.h"
 
-#include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <utility>
@@ -10,6 +9,7 @@
 #include "app/log_text.h"
 #include "database/ini_reader.h"
 #include "database/scan_number.h"
+#include "database/utf8_text.h"
 
 namespace {
 
@@ -24,8 +24,11 @@ constexpr const char* kDescriptionTooLong =
     "Dump description too long, truncated to 100 symbols (%s=%s)";
 constexpr const char* kTooManyMainHashes = "INI file error: Main hashes can not be more than one";
 constexpr const char* kNoMainHash = "INI file error: No main hash";
+constexpr const char* kNotUtf8 =
+    "INI file error: the file is saved as UTF-16; it must be UTF-8 or ASCII text";
 
-// The limits of the records the entries are stored in.
+// The limits of the records the entries are stored in, in characters (UTF-8 text) or
+// bytes (any other text).
 constexpr size_t kMaxValueLength = 199;
 constexpr size_t kMaxChipNameLength = 49;
 constexpr size_t kMaxVendorNameLength = 50;
@@ -42,11 +45,14 @@ class EntryReport {
 
   // Shows the error and gives the "refused" answer of the entry parsers.
   std::nullopt_t Refuse(const char* pattern) const {
-    window_.ShowMessage(LogText(pattern, {entry_.key, entry_.value}), kErrorCaption);
+    window_.ShowMessage(Text(pattern), kErrorCaption);
     return std::nullopt;
   }
-  void Warn(const char* pattern) const {
-    window_.ShowMessage(LogText(pattern, {entry_.key, entry_.value}), kWarningCaption);
+  void Warn(const char* pattern) const { window_.ShowMessage(Text(pattern), kWarningCaption); }
+
+ private:
+  std::string Text(const char* pattern) const {
+    return LogText(pattern, {QuotedText(entry_.key), QuotedText(entry_.value)});
   }
 
  private:
@@ -121,7 +127,7 @@ std::optional<ChipRecord> ParseChip(const IniEntry& entry, const EntryReport& re
   for (size_t i = 0; i < p.list.size(); ++i) {
     const std::string& parameter = p.list[i];
     if (i == 0) {
-      if (parameter.size() > kMaxChipNameLength)
+      if (CharacterCount(parameter) > kMaxChipNameLength)
         return report.Refuse(kErrorIniFile);
       chip.chipName = parameter;
     } else if (i == 1) {
@@ -156,7 +162,7 @@ std::optional<VendorRecord> ParseVendor(const IniEntry& entry, const EntryReport
   for (size_t i = 0; i < p.list.size(); ++i) {
     const std::string& parameter = p.list[i];
     if (i == 0) {
-      if (parameter.size() > kMaxVendorNameLength)
+      if (CharacterCount(parameter) > kMaxVendorNameLength)
         return report.Refuse(kErrorIniFile);
       vendor.vendorName = parameter;
     } else if (i == 1) {
@@ -184,9 +190,9 @@ std::optional<DumpHashRecord> ParseDumpHash(const IniEntry& entry, const EntryRe
   for (size_t i = 0; i < p.list.size(); ++i) {
     std::string& parameter = p.list[i];
     if (i == 0) {
-      if (parameter.size() > kDescriptionWarningAbove) {
+      if (CharacterCount(parameter) > kDescriptionWarningAbove) {
         report.Warn(kDescriptionTooLong);
-        parameter.resize(std::min(parameter.size(), kMaxDescriptionLength));
+        parameter.resize(FirstCharacters(parameter, kMaxDescriptionLength).size());
       }
       dump.description = std::move(parameter);
     } else if (i == 1) {
@@ -217,10 +223,13 @@ bool LoadSection(const IniFile& ini, const char* section, std::vector<Record>& r
                  int32_t& count, WindowOps& window, Parser parse) {
   records.clear();
   count = 0;
-  for (const IniEntry& entry : ini.Entries(section)) {
+  const std::span<const IniEntry> entries = ini.Entries(section);
+  records.reserve(entries.size());  // grown once, not copied at every doubling
+  for (const IniEntry& entry : entries) {
     const EntryReport report(window, entry);
-    // Refused before its parameters are looked at: nothing longer is ever stored.
-    if (entry.value.size() > kMaxValueLength) {
+    // Refused before its parameters are looked at: nothing longer is ever stored. A cut
+    // line is longer still.
+    if (entry.cut || CharacterCount(entry.value) > kMaxValueLength) {
       report.Refuse(kErrorIniFile);
       return false;
     }
@@ -233,18 +242,27 @@ bool LoadSection(const IniFile& ini, const char* section, std::vector<Record>& r
   return true;
 }
 
+std::optional<HashMode> HashModeOf(const std::string& value) {
+  if (value == "0")
+    return HashMode::NotChecked;
+  if (value == "1")
+    return HashMode::Checked;
+  if (value == "m" || value == "M")
+    return HashMode::Main;
+  return std::nullopt;
+}
+
 bool ReadHashMode(const IniFile& ini, const char* key, HashMode& mode, WindowOps& window) {
-  const std::string value = ini.Value("Setup", key, "0");
-  if (value == "0") {
-    mode = HashMode::NotChecked;
-  } else if (value == "1") {
-    mode = HashMode::Checked;
-  } else if (value == "m" || value == "M") {
-    mode = HashMode::Main;
-  } else {
-    window.ShowMessage(LogText(kErrorIniFile, {key, value}), kErrorCaption);
+  const IniEntry* entry = ini.Find("Setup", key);
+  const std::string value = entry != nullptr ? entry->value : "0";
+  // The start of a cut line is no value, whatever it looks like.
+  const bool cut = entry != nullptr && entry->cut;
+  const std::optional<HashMode> read = cut ? std::nullopt : HashModeOf(value);
+  if (!read) {
+    window.ShowMessage(LogText(kErrorIniFile, {key, QuotedText(value)}), kErrorCaption);
     return false;
   }
+  mode = *read;
   return true;
 }
 
@@ -275,7 +293,13 @@ bool LoadSetup(const IniFile& ini, HashSettings& settings, WindowOps& window) {
 
 bool LoadDatabase(FlashDatabase& db, WindowOps& window, const std::string& path) {
   db = FlashDatabase{};
-  const IniFile ini = IniFile::Read(path);
+  // Only the five sections are kept, however many others the file has.
+  const IniFile ini =
+      IniFile::Read(path, {.sections = {"Modules", "Chips", "Vendors", "Hash", "Setup"}});
+  if (ini.IsUtf16()) {
+    window.ShowMessage(kNotUtf8, kErrorCaption);
+    return false;
+  }
   return LoadSection(ini, "Modules", db.modules, db.moduleCount, window, ParseModule) &&
          LoadSection(ini, "Chips", db.chips, db.chipCount, window, ParseChip) &&
          LoadSection(ini, "Vendors", db.vendors, db.vendorCount, window, ParseVendor) &&

@@ -1,6 +1,9 @@
 // Feeds arbitrary bytes to the INI reader and, as the database file, to LoadDatabase,
-// then checks what a load may leave behind: nothing beyond the record limits, counts
-// that match the records, and exactly one error box for a failed load.
+// then checks what a load may leave behind: nothing beyond the record limits (in
+// characters of UTF-8 text, never half a character), counts that match the records,
+// exactly one error box for a failed load, no message longer than its quotes allow, and
+// time in proportion to the input.
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +14,7 @@
 
 #include "database/ini_reader.h"
 #include "database/load_database.h"
+#include "database/utf8_text.h"
 #include "fuzz/silent_window.h"
 
 namespace {
@@ -61,20 +65,40 @@ bool IsLowerHex(const std::string& text, size_t length) {
   return true;
 }
 
+// The reader's line limit, made small so that short inputs cross it.
+constexpr size_t kSmallLineLimit = 24;
+
 void CheckReader(std::string_view text) {
   const IniFile ini = IniFile::Parse(text);
+  const IniFile capped = IniFile::Parse(text, {.maxLineLength = kSmallLineLimit});
   for (const char* section : {"Modules", "Chips", "Vendors", "Hash", "Setup"}) {
     for (const IniEntry& entry : ini.Entries(section)) {
       // A line end never ends up inside a key or value, nor blanks at their ends.
       Require(entry.key.find('\n') == std::string::npos);
       Require(entry.value.find('\n') == std::string::npos);
       Require(entry.value.empty() || (entry.value.front() != ' ' && entry.value.back() != ' '));
+      Require(!entry.cut);
     }
+    // Nothing beyond the limit is kept of any line.
+    for (const IniEntry& entry : capped.Entries(section))
+      Require(entry.key.size() + entry.value.size() <= kSmallLineLimit);
   }
 }
 
-void CheckDatabase(const FlashDatabase& db, bool loaded, const SilentWindow& window) {
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The longest message: the longest pattern with a key and a value of 200 characters of up
+// to 4 bytes each, and the "…" after each.
+constexpr size_t kLongestMessage = 64 + 2 * (200 * 4 + 3);
+
+void CheckDatabase(const FlashDatabase& db, bool loaded, const SilentWindow& window,
+                   bool inputIsUtf8) {
   Require(window.otherBoxes == 0);
+  Require(window.longestText <= kLongestMessage);
   Require(window.errorBoxes == (loaded ? 0 : 1));
   Require(db.moduleCount == static_cast<int32_t>(db.modules.size()));
   Require(db.chipCount == static_cast<int32_t>(db.chips.size()));
@@ -88,13 +112,18 @@ void CheckDatabase(const FlashDatabase& db, bool loaded, const SilentWindow& win
   }
   for (const ChipRecord& c : db.chips) {
     Require(c.idLength >= 2 && c.idLength <= 4);
-    Require(c.chipName.size() <= 49);
+    Require(CharacterCount(c.chipName) <= 49);
+    Require(IsValidUtf8(c.chipName) || !inputIsUtf8);
     Require(c.busWidth == 8 || c.busWidth == 16);
     Require(c.writeMode <= 2);
   }
-  for (const VendorRecord& v : db.vendors) Require(v.vendorName.size() <= 50);
+  for (const VendorRecord& v : db.vendors) {
+    Require(CharacterCount(v.vendorName) <= 50);
+    Require(IsValidUtf8(v.vendorName) || !inputIsUtf8);
+  }
   for (const DumpHashRecord& d : db.dumpHashes) {
-    Require(d.description.size() <= 100);
+    Require(CharacterCount(d.description) <= 100);
+    Require(IsValidUtf8(d.description) || !inputIsUtf8);  // never cut inside a character
     Require(IsLowerHex(d.md5Text, 32) && IsLowerHex(d.sha1Text, 40) && IsLowerHex(d.crcText, 8));
   }
   if (loaded) {
@@ -109,11 +138,17 @@ void CheckDatabase(const FlashDatabase& db, bool loaded, const SilentWindow& win
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const InputFile input;
-  CheckReader(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const double start = ThreadCpuSeconds();
+  CheckReader(text);
 
   SilentWindow window;
   FlashDatabase db;
   const bool loaded = LoadDatabase(db, window, input.Write(data, size));
-  CheckDatabase(db, loaded, window);
+  // Linear work takes milliseconds here even under the sanitizers; the bound leaves room
+  // for a busy machine (page faults count as the thread's time) and still stops at work
+  // that grows with the square of the input.
+  Require(ThreadCpuSeconds() - start < 1.0 + 1e-4 * static_cast<double>(size));
+  CheckDatabase(db, loaded, window, IsValidUtf8(text));
   return 0;
 }

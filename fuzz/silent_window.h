@@ -1,7 +1,9 @@
 // A window for the fuzz targets: every operation does nothing, message boxes are only
-// counted by caption, questions are answered with OK.
+// counted by caption and their longest text noted, questions are answered with OK.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include "app/window_ops.h"
@@ -11,8 +13,10 @@ class SilentWindow : public WindowOps {
   int errorBoxes = 0;
   int warningBoxes = 0;
   int otherBoxes = 0;
+  size_t longestText = 0;
 
-  void ShowMessage(const std::string&, const std::string& caption) override {
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    longestText = std::max(longestText, text.size());
     if (caption == "Error")
       ++errorBoxes;
     else if (caption == "Warning")

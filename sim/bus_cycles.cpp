@@ -43,7 +43,8 @@ void BusCycles::Read(uint8_t* out, size_t n,
       // Reads r and r + 1 differ exactly when r < toggles_.
       const long flips = std::min<long>(statusReads_, std::max(toggles_, 0));
       const uint8_t status = kStatusSteady | ((flips & 1) ? kToggleBit : 0);
-      std::fill(out, out + n, status);
+      for (size_t i = 0; i < n; ++i)
+        out[i] = otherBytes_ < 0 || i % 4 == 1 ? status : static_cast<uint8_t>(otherBytes_);
       ++statusReads_;
       return;
     }

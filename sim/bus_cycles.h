@@ -25,11 +25,13 @@ class BusCycles {
   enum class Mode { Array, LockRegister, Status };
 
   // Status bytes have bit 7 set; bit 6 changes between consecutive reads `toggles` times.
+  // With `otherBytes` from 0 to 0xFF only byte 1 of each four carries the status and the
+  // rest hold that value; with -1 every byte carries it.
   static constexpr uint8_t kStatusSteady = 0x80;
   static constexpr uint8_t kToggleBit = 0x40;
 
-  BusCycles(std::array<uint8_t, 4> lockRegister, int toggles)
-      : lockRegister_(lockRegister), toggles_(toggles) {}
+  BusCycles(std::array<uint8_t, 4> lockRegister, int toggles, int otherBytes = -1)
+      : lockRegister_(lockRegister), toggles_(toggles), otherBytes_(otherBytes) {}
 
   void Write(uint32_t address, uint16_t data);
   void Reset() {
@@ -49,6 +51,7 @@ class BusCycles {
 
   std::array<uint8_t, 4> lockRegister_;
   int toggles_;
+  int otherBytes_;
   Mode mode_ = Mode::Array;
   bool programArmed_ = false;
   long statusReads_ = 0;

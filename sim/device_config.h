@@ -60,6 +60,9 @@ struct ModelConfig {
   // program before it stays steady.
   std::array<uint8_t, 4> lockRegister{0x01, 0x00, 0x01, 0x00};
   int statusToggles = 0;
+  // -1: every byte of a status read holds the status. A byte value: only byte 1 of each
+  // four does, the others hold this value (so a host reading the wrong byte is seen).
+  int statusOtherBytes = -1;
 
   Timing timing{};
 };

@@ -17,7 +17,7 @@ size_t ModuleBytes(int sizeMiB) {
 DeviceModel::DeviceModel(const ModelConfig& config)
     : config_(config),
       flash_(ModuleBytes(config.sizeMiB), config.dualBank ? 2 : 1, config.contents),
-      bus_(config.lockRegister, config.statusToggles) {}
+      bus_(config.lockRegister, config.statusToggles, config.statusOtherBytes) {}
 
 void DeviceModel::ResetTransport() {
   answers_.clear();

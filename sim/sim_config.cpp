@@ -119,6 +119,7 @@ std::map<std::string, Setter> Setters(SimSetup& s) {
        [&m](const std::string& v) { return ParseBytes(v, m.writeErrorAnswer); }},
       {"lock_register", [&m](const std::string& v) { return ParseByteArray(v, m.lockRegister); }},
       {"status_toggles", Number(m.statusToggles, 0, kMaxInt)},
+      {"status_other_bytes", Number(m.statusOtherBytes, -1, 0xFF)},
       {"open_fails", Number(f.openFails, 0, 1)},
       {"set_configuration_fails", Number(f.setConfigurationFails, 0, 1)},
       {"claim_fails", Number(f.claimFails, 0, 1)},

@@ -85,6 +85,14 @@ TEST(IniReader, ValueFallsBackToTheDefault) {
   EXPECT_EQ(IniFile::Parse("[S]\nk=\n").Value("S", "k", "0"), "");
 }
 
+TEST(IniReader, KeepsOnlyTheSectionsItIsAskedFor) {
+  const IniFile file =
+      IniFile::Parse("[A]\n1=x\n[Other]\n2=y\n[b]\n3=z\n[a]\n4=w\n", {.sections = {"a", "B"}});
+  EXPECT_EQ(EntriesOf(file, "A"), (std::vector<IniEntry>{{"1", "x"}, {"4", "w"}}));
+  EXPECT_EQ(EntriesOf(file, "B"), (std::vector<IniEntry>{{"3", "z"}}));
+  EXPECT_TRUE(EntriesOf(file, "Other").empty());
+}
+
 TEST(IniReader, IgnoresEntriesBeforeTheFirstSectionAndUnclosedHeaders) {
   const IniFile file = IniFile::Parse("k=before\n[S]\na=1\n[Broken\nb=2\n[]\nc=3\n");
   // "[Broken" is no header, so b stays in S; "[]" names the section "".
@@ -127,11 +135,63 @@ TEST(IniReader, IgnoresAUtf8ByteOrderMarkAtTheStartOnly) {
   EXPECT_EQ(EntriesOf(inner, "S"), (std::vector<IniEntry>{{"\xEF\xBB\xBFk", "v"}}));
 }
 
-TEST(IniReader, HasNoLineLengthLimit) {
+TEST(IniReader, KeepsLinesUpToTheLimitWhole) {
   const std::string longValue(100000, 'v');
   const IniFile file = IniFile::Parse("[S]\nk=" + longValue + "\nnext=1\n");
   EXPECT_EQ(file.Value("S", "k", ""), longValue);
   EXPECT_EQ(file.Value("S", "next", ""), "1");
+}
+
+// Lines over the limit (8 bytes here) keep their first 8 bytes and are marked cut.
+TEST(IniReader, KeepsOnlyTheStartOfALineOverTheLimit) {
+  const struct {
+    std::string line;
+    std::vector<IniEntry> entries;
+  } cases[] = {
+      {"k=123456", {{"k", "123456"}}},
+      {"k=123456\r", {{"k", "123456"}}},  // the CR is part of the line end
+      {"k=1234567", {{"k", "123456", true}}},
+      {"k= 34  78 ", {{"k", "34  7", true}}},    // the kept end is no end: not trimmed
+      {"key56789=1", {{"key56789", "", true}}},  // "=" beyond the limit: still an entry
+      {"no equals sign", {}},
+      {"; a long comment = x", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const IniFile file = IniFile::Parse("[S]\n" + c.line + "\nnext=1", {.maxLineLength = 8});
+    std::vector<IniEntry> expected = c.entries;
+    expected.push_back({"next", "1"});
+    EXPECT_EQ(EntriesOf(file, "S"), expected);
+  }
+}
+
+// A file is read in pieces; lines across the pieces' borders, and a line far over the
+// limit, read as the same text parsed whole.
+TEST(IniReader, ReadsAFileInPiecesAsTheWholeTextParses) {
+  std::string text = "[S]\n";
+  for (int i = 0; i < 20000; ++i)
+    text += "k" + std::to_string(i) + "=" + std::string(i % 50, 'v') + "\n";
+  text += "huge=" + std::string(3 << 20, 'h') + "\nlast=1";
+  TempFolder folder;
+  const IniFile read = IniFile::Read(folder.Write("big.ini", text));
+  const std::vector<IniEntry> entries = EntriesOf(read, "S");
+  EXPECT_EQ(entries, EntriesOf(IniFile::Parse(text), "S"));
+  ASSERT_EQ(entries.size(), 20002u);
+  EXPECT_EQ(entries[20000].value.size(), kMaxLineLength - 5);
+  EXPECT_TRUE(entries[20000].cut);
+  EXPECT_EQ(entries[20001], (IniEntry{"last", "1"}));
+}
+
+TEST(IniReader, RefusesToReadUtf16) {
+  for (const std::string bom : {"\xFF\xFE", "\xFE\xFF"}) {
+    std::string text = bom;
+    for (char c : std::string("[S]\nk=v\n"))
+      text += bom[0] == '\xFF' ? std::string{c, '\0'} : std::string{'\0', c};
+    const IniFile file = IniFile::Parse(text);
+    EXPECT_TRUE(file.IsUtf16());
+    EXPECT_TRUE(file.Entries("S").empty());
+  }
+  EXPECT_FALSE(IniFile::Parse("[S]\nk=\xFF\xFE\n").IsUtf16());  // only at the start
 }
 
 TEST(IniReader, ReadsAFileAndTreatsAMissingOneAsEmpty) {

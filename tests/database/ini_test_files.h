@@ -57,6 +57,14 @@ inline FakeWindow::Message WarningBox(const std::string& text) {
   return {text, "Warning", false};
 }
 
+// `unit` written `times` times over ("\xC3\xB6" is the two-byte UTF-8 "ö").
+inline std::string Repeat(const std::string& unit, size_t times) {
+  std::string text;
+  for (size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+inline const std::string kUmlautO = "\xC3\xB6";
+
 // A file with one section holding `lines` and a Setup that names MD5 as the main hash.
 inline std::string FileWithSection(const std::string& section, const std::string& lines) {
   return "[" + section + "]\n" + lines + "\n[Setup]\nMD5_check=m\nSHA1_check=1\nAGI_CRC_check=1\n";

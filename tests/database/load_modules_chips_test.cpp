@@ -102,7 +102,11 @@ TEST(LoadChips, AcceptsOrRefusesEachEntry) {
        {{0xC2, 0x22, 0xC9, 0}, 3, "Name with blanks ", 16, 0}},
       {",8,0,1,2", "", {{1, 2, 0, 0}, 2, "", 8, 0}},  // an empty name is still a name
       {name49 + ",8,0,1,2", "", {{1, 2, 0, 0}, 2, name49, 8, 0}},
-      {name49 + "x,8,0,1,2", kErrorIni},   // the chip name holds at most 49 characters
+      {name49 + "x,8,0,1,2", kErrorIni},  // the chip name holds at most 49 characters
+      // UTF-8 names count characters; other 8-bit text counts bytes.
+      {Repeat(kUmlautO, 49) + ",8,0,1,2", "", {{1, 2, 0, 0}, 2, Repeat(kUmlautO, 49), 8, 0}},
+      {Repeat(kUmlautO, 50) + ",8,0,1,2", kErrorIni},
+      {std::string(50, '\xF6') + ",8,0,1,2", kErrorIni},
       {"Chip,8,0,c2", kMissing},           // 4 parameters
       {"Chip,8,0,c2,a5,1,2,3", kTooMany},  // 8 parameters
       {"Chip,12,0,c2,a5,1,2,3", kErrorIni},

@@ -84,6 +84,16 @@ TEST(LoadDatabase, LoadsTheSampleFileWithAByteOrderMark) {
   ExpectSampleLoaded(LoadText("\xEF\xBB\xBF" + WithCrlf(kSampleFile)));
 }
 
+TEST(LoadDatabase, RefusesAUtf16File) {
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string(kSampleFile)) utf16 += std::string{c, '\0'};
+  const LoadResult r = LoadText(utf16);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.messages, std::vector{ErrorBox("INI file error: the file is saved as UTF-16; it "
+                                             "must be UTF-8 or ASCII text")});
+  EXPECT_EQ(r.db.moduleCount, 0);
+}
+
 TEST(LoadDatabase, SectionOrderInTheFileDoesNotMatter) {
   const std::string file = std::string(kSampleFile);
   const size_t setup = file.find("[Setup]");

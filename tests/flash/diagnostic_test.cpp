@@ -53,13 +53,16 @@ struct ToggleCase {
   int toggles;
   int cycles;
   std::string lastStatus;  // the four bytes of the last read
+  int otherBytes = -1;     // status reads: the status in byte 1 only, this elsewhere
 };
 
 class StatusTestCycles : public testing::TestWithParam<ToggleCase> {};
 
 TEST_P(StatusTestCycles, OneLinePerCycleAndTheCountInTheLog) {
   const ToggleCase& c = GetParam();
-  Rig rig(Chip(c.toggles));
+  sim::DeviceConfig config = Chip(c.toggles);
+  config.model.statusOtherBytes = c.otherBytes;
+  Rig rig(config);
   StatusTest(rig.ctx);
 
   // Cycle k compares reads 2k and 2k + 1; the chip toggled min(r, toggles) times by read r.
@@ -84,7 +87,9 @@ INSTANTIATE_TEST_SUITE_P(StatusTest, StatusTestCycles,
                                          ToggleCase{"OneToggleOnly", 1, 2, "c0 c0 c0 c0"},
                                          ToggleCase{"TogglesUpToTheLastCycle", 1998, 1000,
                                                     "80 80 80 80"},
-                                         ToggleCase{"KeepsToggling", 1000000, 1000, "c0 c0 c0 c0"}),
+                                         ToggleCase{"KeepsToggling", 1000000, 1000, "c0 c0 c0 c0"},
+                                         // Only byte 1 of the answer is the status.
+                                         ToggleCase{"StatusInByteOne", 8, 5, "5a 80 5a 5a", 0x5A}),
                          [](const auto& info) { return info.param.name; });
 
 TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {

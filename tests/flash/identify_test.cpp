@@ -204,13 +204,20 @@ INSTANTIATE_TEST_SUITE_P(
                       DeclineCase{"UnknownChipTwoBanks", 0x05, {0x11, 0x22, 0, 0}, {false}, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Transfers from open: 0/1 version, 2/3 module type, 4/5 chip ID, 6 bus width.
-class DeviceErrorAt : public ::testing::TestWithParam<int> {};
+// Transfers from open: 0/1 version, 2/3 module type, 4/5 chip ID, 6 bus width; with
+// isSharp checked 0/1 version, 2/3 module type, 4 SetBus16.
+struct DeviceErrorCase {
+  int atTransfer;
+  bool sharp;
+};
+
+class DeviceErrorAt : public ::testing::TestWithParam<DeviceErrorCase> {};
 
 TEST_P(DeviceErrorAt, ShowsDeviceErrorAndClosesOnly) {
   sim::DeviceConfig config;
-  config.faults.atTransfer = GetParam();
+  config.faults.atTransfer = GetParam().atTransfer;
   Rig rig(config);
+  rig.window.SetChecked(Control::isSharp, GetParam().sharp);
   EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
   ASSERT_EQ(rig.window.messages.size(), 1u);
   EXPECT_EQ(rig.window.messages[0], (Msg{"Device error", "Flash programmator", false}));
@@ -219,7 +226,15 @@ TEST_P(DeviceErrorAt, ShowsDeviceErrorAndClosesOnly) {
   EXPECT_EQ(rig.bus.TransfersAfterClose(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt, ::testing::Values(2, 3, 4, 5, 6));
+INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt,
+                         ::testing::Values(DeviceErrorCase{2, false}, DeviceErrorCase{3, false},
+                                           DeviceErrorCase{4, false}, DeviceErrorCase{5, false},
+                                           DeviceErrorCase{6, false}, DeviceErrorCase{2, true},
+                                           DeviceErrorCase{3, true}, DeviceErrorCase{4, true}),
+                         [](const auto& info) {
+                           return std::string(info.param.sharp ? "Sharp" : "") + "Transfer" +
+                                  std::to_string(info.param.atTransfer);
+                         });
 
 TEST(Identify, SharpModuleReadsNoChipId) {
   Rig rig(Module(0x03));

@@ -129,23 +129,38 @@ TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
   EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", reference));
 }
 
+// One byte that differs anywhere in a block fails the check at that block.
 TEST(CheckJob, DifferenceStopsAtItsBlock) {
-  Rig rig(Module(0x03, 16, false));
-  const std::string reference = rig.dir.File("ref.bin");
-  auto image = rig.FlashImage();
-  image[3 * kBlock + 77] ^= 0x01;
-  WriteFileBytes(reference, image);
-  rig.SelectCheck(reference);
-  rig.SelectErase();  // must not run after the failure
-  btnStartClick(rig.ctx);
+  const struct {
+    uint8_t type;
+    int sizeMiB;
+    size_t at;  // the differing byte
+    int blocksRead;
+  } cases[] = {
+      {0x03, 16, 3 * kBlock + 77, 4},
+      {0x03, 16, 3 * kBlock, 4},                // the first byte of block 3
+      {0x03, 16, 4 * kBlock - 1, 4},            // its last byte
+      {0x06, 64, 1029 * kBlock + 12345, 1030},  // in the second bank (bank byte 0)
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at);
+    Rig rig(Module(c.type, c.sizeMiB, c.sizeMiB == 64));
+    const std::string reference = rig.dir.File("ref.bin");
+    auto image = rig.FlashImage();
+    image[c.at] ^= 0x01;
+    WriteFileBytes(reference, image);
+    rig.SelectCheck(reference);
+    rig.SelectErase();  // must not run after the failure
+    btnStartClick(rig.ctx);
 
-  EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] Byte to byte check with file FAILED");
-  EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-  EXPECT_EQ(rig.Model().ReadBlocks(), 4);
-  const auto requests = rig.Requests();
-  EXPECT_EQ(std::count(requests.begin(), requests.end(), "14 01"), 0);
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), "");
-  EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+    EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] Byte to byte check with file FAILED");
+    EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
+    EXPECT_EQ(rig.Model().ReadBlocks(), c.blocksRead);
+    const auto requests = rig.Requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "14 01"), 0);
+    EXPECT_EQ(rig.window.Text(Control::MD5_result), "");
+    EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+  }
 }
 
 // A reference that is not exactly the flash is refused before any block is read: a
