@@ -280,11 +280,11 @@ int main(int argc, char** argv) {
           m.c_str(), (qt / plain - 1) * 100, verdict(qt <= plain * 1.10));
     }
 
-  // A cancelled read leaves the blocks before the click in its file, and nothing more.
+  // A cancelled read leaves no part of its dump behind.
   for (const Figures& f : cancels["read"].runs)
-    if (Value(f, "cancel_file_bytes") != Value(f, "bytes")) {
-      std::fprintf(stderr, "cancelled read: the dump holds %s bytes, the device moved %s\n",
-                   Value(f, "cancel_file_bytes").c_str(), Value(f, "bytes").c_str());
+    if (std::stod(Value(f, "cancel_file_bytes")) >= 0) {
+      std::fprintf(stderr, "cancelled read: a dump of %s bytes was left behind\n",
+                   Value(f, "cancel_file_bytes").c_str());
       return 1;
     }
   // The read and check jobs must have seen what the digest pass saw.
