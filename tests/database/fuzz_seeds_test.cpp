@@ -42,9 +42,8 @@ TEST(FuzzSeeds, EveryLoadEndsInOneConsistentState) {
   }
   EXPECT_GE(files, 10);
   // The well-formed seeds load; the broken ones are the rest.
-  for (const char* name :
-       {"sample.ini", "sample_crlf.ini", "sample_bom.ini", "example.ini", "setup_only.ini",
-        "utf8_names.ini"}) {
+  for (const char* name : {"sample.ini", "sample_crlf.ini", "sample_bom.ini", "example.ini",
+                           "setup_only.ini", "utf8_names.ini"}) {
     EXPECT_EQ(loaded.count(name), 1u) << name;
   }
 }
