@@ -96,7 +96,7 @@ TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {
             "Cycle 2 ==> 80 : c0\n"
             "Cycle 3 ==> 80 : c0\n"
             "Cycle 4 ==> 80 : 80\n");
-  EXPECT_EQ(rig.Lines().back(), "Status register: 80 80 80 80, cycles: 5");
+  EXPECT_EQ(LastOf(rig.Lines(), 1)[0], "Status register: 80 80 80 80, cycles: 5");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -136,10 +136,7 @@ TEST(StatusTest, SendsTheseBusCyclesByteForByte) {
     }
   }
   EXPECT_EQ(reads, 3 + 7);
-  const Strings calls = rig.bus.CallNames();
-  ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
-  EXPECT_EQ(calls.back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
   EXPECT_EQ(rig.bus.CallCount("usb_open"), 1);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
 }
@@ -187,9 +184,7 @@ TEST(StatusTest, BytesNotDeliveredShowAsZero) {
       LinesAfterIdentification(rig),
       (Strings{"Purple: Lock register: 0 0 0 0", "Purple: Status register: 0 0 0 0, cycles: 1"}));
   // The link is still released and closed.
-  const Strings calls = rig.bus.CallNames();
-  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
-  EXPECT_EQ(calls.back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
 }
 
 TEST(StatusTest, ShortReadLeavesTheMissingByteZero) {
@@ -283,7 +278,7 @@ TEST(StatusTest, StatusFileThatCannotBeCreatedStopsBeforeTheDevice) {
     EXPECT_EQ(rig.Lines(),
               Strings{std::string(kStamp) + "Can't create status file: " + rig.ctx.statusPath})
         << where;
-    EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
+    EXPECT_EQ(LastOf(rig.Entries(), 1)[0].colour, LogColour::Red);
     EXPECT_TRUE(rig.bus.Calls().empty()) << where;  // not even usb_init
     EXPECT_TRUE(rig.window.messages.empty());
   }

@@ -3,25 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "tests/support/rig.h"
+#include "tests/support/system_digest.h"
 
 namespace {
-
-constexpr size_t kBlock = 0x8000;
-
-// An independent digest of a file: the first word printed by `tool` (md5sum, sha1sum).
-std::string ToolDigest(const char* tool, const std::string& path) {
-  std::string command = std::string(tool) + " '" + path + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  char word[128] = {};
-  if (pipe == nullptr || std::fscanf(pipe, "%127s", word) != 1)
-    word[0] = 0;
-  if (pipe)
-    pclose(pipe);
-  return word;
-}
 
 sim::DeviceConfig Module(uint8_t type, int sizeMiB, bool dual) {
   sim::DeviceConfig config;
@@ -63,8 +49,8 @@ TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
   const auto bytes = ReadFileBytes(dump);
   ASSERT_EQ(bytes.size(), 16777216u);
   EXPECT_TRUE(bytes == rig.FlashImage());
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", dump));
-  EXPECT_EQ(rig.window.Text(Control::SHA1_result), ToolDigest("sha1sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), SystemDigest("md5sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::SHA1_result), SystemDigest("sha1sum", dump));
   EXPECT_EQ(BankSwitches(rig), (std::vector<std::pair<int, std::string>>{{0, "23 01"}}));
   // First processing is before any block; then one per block.
   ASSERT_GE(spy.seen.size(), 513u);
@@ -73,14 +59,14 @@ TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
   EXPECT_EQ(rig.window.ProgressPosition(), 0);  // reset by the sequence's end
   EXPECT_EQ(rig.window.progressMaximum, 512);
 
-  const auto lines = rig.Lines();
-  const std::vector<std::string> tail(lines.end() - 5, lines.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "[09:05:07] Start jobs", "[09:05:07] Start read to " + dump,
-                      "[09:05:07] Read done, 0:00:00", "Defailt hash (MD5) check database FAIL",
-                      "[09:05:07] Jobs successful done"}));
-  EXPECT_EQ(rig.ctx.log.Row(lines.size() - 2).colour, LogColour::Red);
-  EXPECT_EQ(rig.ctx.log.Row(lines.size() - 3).colour, LogColour::Green);
+  EXPECT_EQ(LastOf(rig.Lines(), 5),
+            (std::vector<std::string>{"[09:05:07] Start jobs", "[09:05:07] Start read to " + dump,
+                                      "[09:05:07] Read done, 0:00:00",
+                                      "Defailt hash (MD5) check database FAIL",
+                                      "[09:05:07] Jobs successful done"}));
+  const auto last = LastOf(rig.Entries(), 3);
+  EXPECT_EQ(last[1].colour, LogColour::Red);
+  EXPECT_EQ(last[0].colour, LogColour::Green);
   EXPECT_EQ(rig.Requests().front(), "13");
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 1);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
@@ -100,8 +86,8 @@ TEST(ReadJob, SixtyFourMegTwoBanksSwitchesAtTheHalf) {
   EXPECT_TRUE(std::equal(bank0.begin(), bank0.end(), bytes.begin() + 33554432));
   EXPECT_EQ(BankSwitches(rig),
             (std::vector<std::pair<int, std::string>>{{0, "23 01"}, {1024, "23 00"}}));
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", dump));
-  EXPECT_EQ(rig.window.Text(Control::SHA1_result), ToolDigest("sha1sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), SystemDigest("md5sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::SHA1_result), SystemDigest("sha1sum", dump));
 }
 
 TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
@@ -115,15 +101,14 @@ TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
   rig.SelectCheck(reference);
   btnStartClick(rig.ctx);
 
-  const auto lines = rig.Lines();
-  const std::vector<std::string> tail(lines.end() - 6, lines.end());
-  EXPECT_EQ(tail,
+  EXPECT_EQ(LastOf(rig.Lines(), 6),
             (std::vector<std::string>{
                 "[09:05:07] Start jobs", "[09:05:07] Start check with " + reference,
                 "[09:05:07] Check done, 0:00:00", "Byte to byte check OK",
                 "Defailt hash (MD5) check database FAIL", "[09:05:07] Jobs successful done"}));
-  EXPECT_EQ(rig.ctx.log.Row(lines.size() - 3).colour, LogColour::Purple);
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", rig.dir.File("exact.bin")));
+  EXPECT_EQ(LastOf(rig.Entries(), 3)[0].colour, LogColour::Purple);
+  EXPECT_EQ(rig.window.Text(Control::MD5_result),
+            SystemDigest("md5sum", rig.dir.File("exact.bin")));
 }
 
 TEST(CheckJob, DifferenceStopsAtItsBlock) {
@@ -221,7 +206,7 @@ TEST(ReadJob, FileFailures) {
     btnStartClick(rig.ctx);
     EXPECT_EQ(rig.ctx.log.Last().text, c.line);
     EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-    EXPECT_NE(rig.Lines()[rig.Lines().size() - 2], "[09:05:07] Read done, 0:00:00");
+    EXPECT_NE(LastOf(rig.Lines(), 2)[0], "[09:05:07] Read done, 0:00:00");
     EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
     EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   }
@@ -255,7 +240,7 @@ TEST_P(ManualVerification, ComparesWhatWasTyped) {
   Rig rig(Module(0x03, 16, false));
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
-  std::string md5 = ToolDigest("md5sum", dump);
+  std::string md5 = SystemDigest("md5sum", dump);
   if (c.upper)
     std::transform(md5.begin(), md5.end(), md5.begin(), ::toupper);
   rig.window.SetChecked(Control::RadioButton2, true);
@@ -266,12 +251,13 @@ TEST_P(ManualVerification, ComparesWhatWasTyped) {
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
 
-  const auto entries = rig.Entries();
+  // The done line, the verdicts, then the sequence's own last line.
+  const auto entries = LastOf(rig.Entries(), c.lines.size() + 2);
   std::vector<std::pair<std::string, LogColour>> verdicts;
-  for (size_t i = entries.size() - 1 - c.lines.size(); i + 1 < entries.size(); ++i)
+  for (size_t i = 1; i + 1 < entries.size(); ++i)
     verdicts.emplace_back(entries[i].text, entries[i].colour);
   EXPECT_EQ(verdicts, c.lines);
-  EXPECT_EQ(entries[entries.size() - 2 - c.lines.size()].text, "[09:05:07] Read done, 0:00:00");
+  EXPECT_EQ(entries[0].text, "[09:05:07] Read done, 0:00:00");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -296,7 +282,7 @@ TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
   WriteFileBytes(dump, rig.FlashImage());
   DumpHashRecord known;
   known.description = "Known image";
-  known.md5Text = ToolDigest("md5sum", dump);
+  known.md5Text = SystemDigest("md5sum", dump);
   known.sha1Text = std::string(40, '0');
   known.crcText = "00000000";  // not checked: no line for it
   rig.ctx.database.dumpHashes = {known};
@@ -304,13 +290,12 @@ TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
 
-  const auto entries = rig.Entries();
-  const size_t n = entries.size();
-  EXPECT_EQ(entries[n - 3].text, "Defailt hash (MD5) match: Known image");
-  EXPECT_EQ(entries[n - 3].colour, LogColour::Purple);
-  EXPECT_EQ(entries[n - 2].text, "SHA1 check FAIL");
-  EXPECT_EQ(entries[n - 2].colour, LogColour::Red);
-  EXPECT_EQ(entries[n - 1].text, "[09:05:07] Jobs successful done");
+  const auto entries = LastOf(rig.Entries(), 3);
+  EXPECT_EQ(entries[0].text, "Defailt hash (MD5) match: Known image");
+  EXPECT_EQ(entries[0].colour, LogColour::Purple);
+  EXPECT_EQ(entries[1].text, "SHA1 check FAIL");
+  EXPECT_EQ(entries[1].colour, LogColour::Red);
+  EXPECT_EQ(entries[2].text, "[09:05:07] Jobs successful done");
 }
 
 TEST(ReadJob, AutoMatchWithAgreeingCheckedDigests) {
@@ -320,14 +305,12 @@ TEST(ReadJob, AutoMatchWithAgreeingCheckedDigests) {
   rig.ctx.database.settings = {HashMode::Checked, HashMode::Main, HashMode::Checked};
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);  // first run: learn the CRC text the tool shows
-  DumpHashRecord known{"Pattern 16M", ToolDigest("md5sum", dump), ToolDigest("sha1sum", dump),
+  DumpHashRecord known{"Pattern 16M", SystemDigest("md5sum", dump), SystemDigest("sha1sum", dump),
                        rig.window.Text(Control::CRC_result)};
   rig.ctx.database.dumpHashes = {known};
   btnStartClick(rig.ctx);
 
-  const auto lines = rig.Lines();
-  const std::vector<std::string> tail(lines.end() - 4, lines.end());
-  EXPECT_EQ(tail,
+  EXPECT_EQ(LastOf(rig.Lines(), 4),
             (std::vector<std::string>{"Defailt hash (SHA1) match: Pattern 16M", "MD5 check OK",
                                       "AGI CRC check OK", "[09:05:07] Jobs successful done"}));
 }

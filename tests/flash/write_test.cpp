@@ -21,7 +21,6 @@ using Strings = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
 using testdata::ColourName;
-using testdata::kBlock;
 using testdata::Noise;
 using testdata::Stamp;
 constexpr size_t kMiB = size_t(1) << 20;

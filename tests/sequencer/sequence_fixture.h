@@ -20,7 +20,6 @@ namespace seqtest {
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-using testdata::kBlock;
 using testdata::Noise;
 constexpr size_t kFlash16M = size_t(16) << 20;
 

@@ -97,8 +97,8 @@ TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
   rig.window.onProcessEvents = [&] { ++eventsDuringPress; };
 
   btnStartClick(rig.ctx);
-  EXPECT_EQ(rig.window.messages.back().text, c.message);
-  EXPECT_EQ(rig.window.messages.back().caption, "Flash programmator");
+  EXPECT_EQ(LastOf(rig.window.messages, 1)[0],
+            (FakeWindow::Message{c.message, "Flash programmator", !c.answers.empty()}));
   EXPECT_EQ(LinesFrom(rig, lines), c.lines);
   EXPECT_EQ(Snapshot(rig.window), before);
   EXPECT_EQ(eventsDuringPress, 0);  // no job ran
@@ -156,9 +156,7 @@ TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
   EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   EXPECT_FALSE(rig.window.IsVisible(Control::btnCancel));
   EXPECT_EQ(rig.window.ProgressPosition(), 0);
-  const Strings calls = rig.bus.CallNames();
-  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
-  EXPECT_EQ(calls.back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
 }
 
 TEST(StartSequence, ProgressBarIsBackAtZeroBeforeTheErase) {
@@ -216,7 +214,7 @@ TEST(StartSequence, ReadThatCannotCreateItsFileStopsTheRest) {
   EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   EXPECT_TRUE(rig.window.IsEnabled(Control::btnExit));
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 1);
-  EXPECT_EQ(rig.bus.CallNames().back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 1)[0], "usb_close");
 }
 
 TEST(StartSequence, CheckMismatchStopsBeforeTheWrite) {
@@ -274,8 +272,8 @@ TEST(StartSequence, CancelDuringTheReadRunsNoFurtherJob) {
   };
   rig.bus.ClearRecord();
   btnStartClick(rig.ctx);
-  EXPECT_EQ(rig.Entries().back().text, Stamp("Operation cancelled"));
-  EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
+  EXPECT_EQ(LastOf(rig.Lines(), 1)[0], Stamp("Operation cancelled"));
+  EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
   const Strings cmds = Commands(rig);
   EXPECT_EQ(Count(cmds, "12"), 10);
   EXPECT_EQ(Count(cmds, "14 01"), 0);
@@ -333,7 +331,7 @@ TEST(StartSequence, CancelAfterTheErasesLastPollIsDroppedByTheWrite) {
   };
   btnStartClick(rig.ctx);
   EXPECT_TRUE(clicked);
-  EXPECT_EQ(rig.Lines().back(), Stamp("Jobs successful done"));
+  EXPECT_EQ(LastOf(rig.Lines(), 1)[0], Stamp("Jobs successful done"));
   EXPECT_EQ(rig.FlashImage(), image);
   EXPECT_FALSE(rig.ctx.cancelFlag);
 }

@@ -18,13 +18,24 @@ FlashDatabase TestDatabase() {
 
 Rig::Rig(const sim::DeviceConfig& config) : device(&bus.AddProgrammer(config)) {
   ctx.bindUsb = sim::InProcessBinder(bus);
-  ctx.now = [] { return kTestTime; };
+  ctx.now = [this] { return Now(); };
   ctx.database = TestDatabase();
   ctx.statusPath = dir.File("status.txt");
   window.onClick = [this](Control c) { DispatchClick(ctx, c); };
+  window.onHung = [this] {
+    ADD_FAILURE() << "the job processed events " << window.processEventsLimit
+                  << " times without ending: Cancel clicked";
+    btnCancelClick(ctx);
+  };
   // As after the first show: Auto mode, read mode.
   window.SetChecked(Control::RadioButton1, true);
   ctx.readMode = true;
+}
+
+double Rig::Now() const {
+  const double seconds = window.processEventsCalls * secondsPerPass +
+                         static_cast<double>(window.dialogsRun.size()) * secondsPerDialog;
+  return kTestTime + seconds / 86400.0;
 }
 
 std::vector<EventLog::Entry> Rig::Entries() const {

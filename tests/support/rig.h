@@ -1,6 +1,9 @@
 // A whole tool without its window: the fake window, the context, the simulated
-// programmer on an in-process bus and a small database, with the clock fixed.
+// programmer on an in-process bus and a small database. The clock stands still unless a
+// test lets it move; a job that never ends is cancelled and fails its test.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -11,10 +14,7 @@
 #include "sim/sim_bus.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/temp_dir.h"
-
-// 09:05:07 in the C locale the tests run in.
-inline constexpr double kTestTime = (9 * 3600 + 5 * 60 + 7) / 86400.0;
-inline constexpr const char* kStamp = "[09:05:07] ";
+#include "tests/support/test_constants.h"
 
 // Modules 03 (16M, one bank), 05 (32M, two banks), 06 (64M, two banks); chips C2 22
 // (2-byte ID, 16-bit, write mode 1) and 01 A7 12 (3-byte ID, 8-bit, mode 0); vendor C2
@@ -30,6 +30,12 @@ struct Rig {
   sim::SimDevice* device;
   TempDir dir;
 
+  // The clock starts at kTestTime and moves on by these at every event processing (a
+  // polling pass or a block) and while a file dialog is open.
+  double secondsPerPass = 0;
+  double secondsPerDialog = 0;
+  double Now() const;
+
   sim::DeviceModel& Model() { return device->Model(); }
   // The log rows in use, top first, as "text" (colour checked separately).
   std::vector<std::string> Lines() const;
@@ -44,6 +50,18 @@ struct Rig {
   // The OUT requests since the record was last cleared, as hex text ("12", "23 01").
   std::vector<std::string> Requests() const;
 };
+
+// The last `n` of `items`. When there are fewer the test fails (not the executable) and
+// the missing ones read as empty, so that the checks after it still run.
+template <class T>
+std::vector<T> LastOf(const std::vector<T>& items, size_t n) {
+  if (items.size() >= n)
+    return std::vector<T>(items.end() - static_cast<long>(n), items.end());
+  ADD_FAILURE() << "wanted the last " << n << " but there are only " << items.size();
+  std::vector<T> padded(n - items.size());
+  padded.insert(padded.end(), items.begin(), items.end());
+  return padded;
+}
 
 // "23 01" style text of some bytes.
 std::string HexBytes(const std::vector<uint8_t>& bytes);

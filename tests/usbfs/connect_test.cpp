@@ -122,11 +122,11 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
 
 TEST_F(UsbfsTest, AProgrammerPluggedInAfterAFailedStartIsFound) {
   EXPECT_FALSE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
 
   usbfs::UsbfsProgrammer& programmer = AddProgrammer();
   EXPECT_TRUE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
   EXPECT_EQ(programmer.Requests(), (std::vector<std::string>{"13"}));
   CloseProgrammer(ctx.session.handle);
   EXPECT_EQ(bed->OpenDescriptors(programmer), 0);

@@ -53,7 +53,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
             1);
   // The dump holds the blocks read before the failing one, exactly as the flash has them.
   const Bytes dumped = ReadFileBytes(dump);
-  ASSERT_EQ(dumped.size(), static_cast<size_t>(kFailingBlock) * usbfs::kFirmwareBlock);
+  ASSERT_EQ(dumped.size(), static_cast<size_t>(kFailingBlock) * kBlock);
   EXPECT_TRUE(std::equal(dumped.begin(), dumped.end(), flash.begin()));
 
   // The sequence closes the link: the release fails on a device that is gone, the node
@@ -66,7 +66,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   // Start again with the programmer's node gone: the library drops it from its list.
   bed->Unplug(programmer);
   EXPECT_EQ(ConnectAndIdentify(ctx), 0);
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
 }
 
 TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
@@ -84,7 +84,7 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
 
   EXPECT_EQ(Rows(Entries()).back(), (Row{"[09:05:07] Read error", LogColour::Red}));
-  EXPECT_EQ(ReadFileBytes(dump).size(), static_cast<size_t>(kStuckBlock) * usbfs::kFirmwareBlock);
+  EXPECT_EQ(ReadFileBytes(dump).size(), static_cast<size_t>(kStuckBlock) * kBlock);
 
   const auto urbs = programmer.Urbs();
   const auto stuck =

@@ -9,7 +9,7 @@
 #include "flash/identify.h"
 #include "flash/jobs.h"
 #include "programmer/commands.h"
-#include "tests/usbfs/digest_tools.h"
+#include "tests/support/system_digest.h"
 #include "tests/usbfs/usbfs_fixture.h"
 
 namespace {

@@ -43,7 +43,7 @@ TEST_F(UsbfsTest, OnlyTheFirstOfTwoProgrammersIsOpened) {
   usbfs::UsbfsProgrammer& used = first == a.Node() ? a : b;
   usbfs::UsbfsProgrammer& unused = first == a.Node() ? b : a;
 
-  EXPECT_EQ(Entries().back().text, &used == &a ? "Flash module: 16M" : "Flash module: 32M");
+  EXPECT_EQ(LastOf(Entries(), 1)[0].text, &used == &a ? "Flash module: 16M" : "Flash module: 32M");
   EXPECT_EQ(used.Requests(), (std::vector<std::string>{"13", "16", "36", "18"}));
   EXPECT_EQ(bed->OpenDescriptors(used), 1);
   // The other one was only looked at by the bus scans.

@@ -68,11 +68,6 @@ class UsbfsTest : public ::testing::Test {
     for (int i = 0; i < ctx.log.LineCount(); ++i) entries.push_back(ctx.log.Row(i));
     return entries;
   }
-  std::vector<std::string> MessageTexts() const {
-    std::vector<std::string> texts;
-    for (const auto& m : window.messages) texts.push_back(m.text);
-    return texts;
-  }
 
   std::unique_ptr<usbfs::UsbfsTestbed> bed = std::make_unique<usbfs::UsbfsTestbed>();
   TempDir dir;
