@@ -106,7 +106,7 @@ std::vector<Step> Classify(const std::vector<sim::TransferRecord>& transfers) {
 // Per-block traffic is sampled: the first three blocks, both sides of the bank switch
 // (blocks 255 to 257) and the last block.
 bool Sampled(const Step& s) {
-  static const std::set<int> kBlocks = {0, 1, 2, 255, 256, 257, kBlocks16 - 1};
+  static const std::set<int> kBlocks = {0, 1, 2, 255, 256, 257, kBlocks16M - 1};
   return s.block < 0 || kBlocks.count(s.block) > 0;
 }
 
@@ -142,11 +142,11 @@ std::unique_ptr<Outcome> RunJob(Job job, int at, Fault fault) {
   const bool write = job == Job::Write;
   auto out = std::make_unique<Outcome>();
   sim::DeviceConfig config =
-      Module16Dual(write ? sim::InitialContents::Erased : sim::InitialContents::Pattern);
+      Module(kModule16Dual)
+          .Contents(write ? sim::InitialContents::Erased : sim::InitialContents::Pattern);
   config.model.statusToggles = 3;  // the diagnostic polls a few cycles
   out->rig = std::make_unique<Rig>(config);
   Rig& rig = *out->rig;
-  AddModule16Dual(rig);
   rig.device->Faults() = sim::UsbFaults{};
   if (at >= 0) {
     sim::UsbFaults& f = rig.device->Faults();
@@ -333,7 +333,7 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
       EXPECT_TRUE(FilesIn(rig.dir.Path()).empty());
       EXPECT_TRUE(ReadFileBytes(shared.sourcePath) == shared.source) << "source file changed";
       const int done = BlocksDoneBefore(steps, step.index, true);
-      for (int b = 0; b < kBlocks16; ++b) {
+      for (int b = 0; b < kBlocks16M; ++b) {
         const uint8_t* got = image.data() + b * kBlock;
         const uint8_t* want = shared.source.data() + b * kBlock;
         if (b < done) {

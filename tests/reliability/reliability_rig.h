@@ -1,6 +1,6 @@
-// Shared pieces of the reliability tests: a 16 MiB two-bank module, a record of every
-// log text, and the checks that every run must pass whatever went wrong (window idle
-// again, link closed once, nothing sent after the close).
+// Shared pieces of the reliability tests (run on the 16 MiB two-bank module): a record
+// of every log text, and the checks that every run must pass whatever went wrong
+// (window idle again, link closed once, nothing sent after the close).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,24 +14,7 @@
 
 #include "tests/support/rig.h"
 
-inline constexpr uint8_t kModule16Dual = 0x04;  // not in the shared test database
-inline constexpr int kBlocks16 = 512;
-inline constexpr size_t kImage16 = kBlocks16 * kBlock;
-
-// A 16 MiB module with two banks of 8 MiB (the bank switch comes before block 256).
-inline sim::DeviceConfig Module16Dual(sim::InitialContents contents) {
-  sim::DeviceConfig config;
-  config.model.moduleType = kModule16Dual;
-  config.model.sizeMiB = 16;
-  config.model.dualBank = true;
-  config.model.contents = contents;
-  return config;
-}
-
-inline void AddModule16Dual(Rig& rig) {
-  rig.ctx.database.modules.push_back({kModule16Dual, 16, 1});
-  rig.ctx.database.moduleCount = static_cast<int>(rig.ctx.database.modules.size());
-}
+inline constexpr size_t kImage16 = kBlocks16M * kBlock;
 
 // A write source that differs from the simulator's pattern in every block.
 inline std::vector<uint8_t> SourceImage(size_t size) {

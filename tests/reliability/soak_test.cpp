@@ -44,15 +44,14 @@ Images& Shared() {
 // One seed's tool, programmer and fault layer.
 struct SoakRun {
   explicit SoakRun(uint64_t seed, long span)
-      : rig(Module16Dual(sim::InitialContents::Pattern)), faults(rig.bus, seed, span) {
+      : rig(Module(kModule16Dual)), faults(rig.bus, seed, span) {
     Init();
   }
   SoakRun(uint64_t seed, std::vector<sim::PlannedFault> plan)
-      : rig(Module16Dual(sim::InitialContents::Pattern)), faults(rig.bus, seed, std::move(plan)) {
+      : rig(Module(kModule16Dual)), faults(rig.bus, seed, std::move(plan)) {
     Init();
   }
   void Init() {
-    AddModule16Dual(rig);
     rig.ctx.bindUsb = faults.Binder();
     tape.Attach(rig);
   }
@@ -134,7 +133,7 @@ std::vector<uint8_t> ExpectedDump(const std::vector<sim::InjectedFault>& flips, 
 void ExpectFlashAfterFailure(const std::vector<uint8_t>& image) {
   const Images& shared = Shared();
   int written = 0;
-  while (written < kBlocks16 &&
+  while (written < kBlocks16M &&
          std::equal(image.begin() + written * kBlock, image.begin() + (written + 1) * kBlock,
                     shared.source.begin() + written * kBlock))
     ++written;
@@ -231,7 +230,7 @@ class SeededSoak : public ::testing::TestWithParam<uint64_t> {};
 TEST_P(SeededSoak, FaultsNeverPassUnnoticed) {
   const uint64_t first = GetParam();
   const long span = CleanSpan();
-  ASSERT_GT(span, 3 * kBlocks16);
+  ASSERT_GT(span, 3 * kBlocks16M);
   std::map<sim::RandomFaultKind, int> fired;
   for (uint64_t seed = first; seed < first + kSeedsPerRun; ++seed) {
     for (const auto& f : RunSeed(seed, span)) ++fired[f.kind];

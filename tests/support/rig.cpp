@@ -2,15 +2,18 @@
 
 #include <cstdio>
 
+#include "flash/identify.h"
 #include "tests/support/test_chips.h"
+#include "tests/support/test_data.h"
 
 FlashDatabase TestDatabase() {
   FlashDatabase db;
-  db.modules = {{0x03, 16, 0}, {0x05, 32, 1}, {0x06, 64, 1}};
+  db.modules = {
+      {kModule16M, 16, 0}, {kModule16Dual, 16, 1}, {kModule32M, 32, 1}, {kModule64M, 64, 1}};
   db.chips = TestChips();
   db.vendors = TestVendors();
   db.settings = {HashMode::Main, HashMode::Checked, HashMode::NotChecked};
-  db.moduleCount = 3;
+  db.moduleCount = 4;
   db.chipCount = 2;
   db.vendorCount = 1;
   return db;
@@ -89,4 +92,36 @@ std::vector<std::string> Rig::Requests() const {
   std::vector<std::string> out;
   for (const auto& r : bus.OutRequests()) out.push_back(HexBytes(r));
   return out;
+}
+
+void Rig::Connect() {
+  EXPECT_EQ(ConnectAndIdentify(ctx), 1);
+  Mark();
+}
+
+void Rig::Mark() {
+  transfersAtMark += static_cast<int>(bus.Transfers().size());
+  bus.ClearRecord();
+  linesAtMark = static_cast<size_t>(ctx.log.LineCount());
+}
+
+std::vector<std::string> Rig::JobLines() const {
+  std::vector<std::string> out;
+  const auto entries = Entries();
+  for (size_t i = linesAtMark; i < entries.size(); ++i)
+    out.push_back(testdata::ColourName(entries[i].colour) + ": " + entries[i].text);
+  return out;
+}
+
+std::vector<std::string> Rig::Commands() const {
+  std::vector<std::string> out;
+  for (const auto& t : bus.Transfers())
+    if (t.out && t.requested != int(kBlock))
+      out.push_back(HexBytes(t.bytes));
+  return out;
+}
+
+void Rig::FailTransfer(int n, sim::FaultKind kind) {
+  device->Faults().atTransfer = transfersAtMark + n;
+  device->Faults().kind = kind;
 }

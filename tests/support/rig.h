@@ -15,10 +15,11 @@
 #include "tests/support/fake_window.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_constants.h"
+#include "tests/support/test_modules.h"
 
-// Modules 03 (16M, one bank), 05 (32M, two banks), 06 (64M, two banks); chips C2 22
-// (2-byte ID, 16-bit, write mode 1) and 01 A7 12 (3-byte ID, 8-bit, mode 0); vendor C2
-// "Macronix" only; MD5 main, SHA-1 checked, AGI CRC not checked.
+// The modules of test_modules.h; chips C2 22 (2-byte ID, 16-bit, write mode 1) and
+// 01 A7 12 (3-byte ID, 8-bit, mode 0); vendor C2 "Macronix" only; MD5 main, SHA-1
+// checked, AGI CRC not checked.
 FlashDatabase TestDatabase();
 
 struct Rig {
@@ -49,6 +50,21 @@ struct Rig {
   void SelectErase();
   // The OUT requests since the record was last cleared, as hex text ("12", "23 01").
   std::vector<std::string> Requests() const;
+
+  // A job run on its own: Connect identifies (and must succeed), then Mark forgets the
+  // traffic and remembers where the log stands, so that the calls below look only at
+  // what the job does.
+  void Connect();
+  void Mark();
+  // The log rows since the mark, as "Colour: text".
+  std::vector<std::string> JobLines() const;
+  // The OUT requests since the mark without the WriteBlock data phases.
+  std::vector<std::string> Commands() const;
+  // The device fails its transfer `n` counted from the mark (the record is only ever
+  // cleared by Mark, so transfersAtMark counts every transfer before it).
+  void FailTransfer(int n, sim::FaultKind kind = sim::FaultKind::Error);
+  int transfersAtMark = 0;
+  size_t linesAtMark = 0;
 };
 
 // The last `n` of `items`. When there are fewer the test fails (not the executable) and

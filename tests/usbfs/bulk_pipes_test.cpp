@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t kUrb = 16384;  // libusb-0.1's largest URB
 
 struct PipesTest : ::testing::Test {
-  sim::DeviceModel model{Module16M()};
+  sim::DeviceModel model{Module(kModule16M).Model()};
   usbfs::BulkPipes pipes{model};
 
   void Request(Bytes bytes) { pipes.Out(bytes.data(), bytes.size()); }
@@ -96,7 +96,7 @@ TEST_F(PipesTest, ShortAnswersFitTheUrbTheHostAsksFor) {
 }
 
 TEST_F(PipesTest, DataPhaseIsPutTogetherBeforeTheModelSeesIt) {
-  sim::DeviceModel erased{Module16M(sim::InitialContents::Erased)};
+  sim::DeviceModel erased{Module(kModule16M).Contents(sim::InitialContents::Erased).Model()};
   usbfs::BulkPipes p{erased};
   Bytes block(kBlock);
   std::iota(block.begin(), block.end(), uint8_t{7});
@@ -117,7 +117,7 @@ TEST_F(PipesTest, DataPhaseIsPutTogetherBeforeTheModelSeesIt) {
 }
 
 TEST_F(PipesTest, AShortPacketEndsADataPhaseEarly) {
-  sim::DeviceModel erased{Module16M(sim::InitialContents::Erased)};
+  sim::DeviceModel erased{Module(kModule16M).Contents(sim::InitialContents::Erased).Model()};
   usbfs::BulkPipes p{erased};
   const Bytes data(1000, 0x5A);  // not a whole number of 512-byte packets
   const uint8_t opcode = 0x11;

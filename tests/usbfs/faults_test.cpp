@@ -25,7 +25,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   faults.vanishWhen = [](const usbfs::UrbView& urb) {
     return urb.in && urb.blocksRead == kFailingBlock + 1 && urb.pendingIn == kUrbSize;
   };
-  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(), faults);
+  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
   const Bytes flash = programmer.WithModel([](sim::DeviceModel& m) { return m.Flash().Image(); });
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
@@ -76,7 +76,7 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   faults.hangWhen = [](const usbfs::UrbView& urb) {
     return urb.in && urb.blocksRead == kStuckBlock && urb.pendingIn == 0;
   };
-  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(), faults);
+  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
   SelectRead(dump);

@@ -30,11 +30,11 @@ std::string FirstProgrammerInLibraryOrder() {
 }
 
 TEST_F(UsbfsTest, OnlyTheFirstOfTwoProgrammersIsOpened) {
-  sim::ModelConfig other = Module16M();
+  sim::ModelConfig other = Module(kModule16M).Model();
   other.moduleType = 0x05;  // 32M, two banks: the log tells which module answered
   other.sizeMiB = 32;
   other.dualBank = true;
-  usbfs::UsbfsProgrammer& a = AddProgrammer(Module16M(), {}, {1, 2});
+  usbfs::UsbfsProgrammer& a = AddProgrammer(Module(kModule16M).Model(), {}, {1, 2});
   usbfs::UsbfsProgrammer& b = AddProgrammer(other, {}, {1, 3});
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);

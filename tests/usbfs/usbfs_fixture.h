@@ -16,19 +16,6 @@
 #include "tests/usbfs/usbfs_testbed.h"
 
 inline constexpr const char* kDebianLibusb = "libusb-0.1.so.4";
-inline constexpr int kModule16MBlocks = 512;
-
-// The module the test database knows as 16M with one bank, carrying a Macronix MX29LV640
-// (16-bit bus, write mode 1).
-inline sim::ModelConfig Module16M(sim::InitialContents contents = sim::InitialContents::Pattern) {
-  sim::ModelConfig model;
-  model.moduleType = 0x03;
-  model.chipId = {0xC2, 0x22, 0x7E, 0x01};
-  model.sizeMiB = 16;
-  model.dualBank = false;
-  model.contents = contents;
-  return model;
-}
 
 class UsbfsTest : public ::testing::Test {
  public:
@@ -42,7 +29,7 @@ class UsbfsTest : public ::testing::Test {
     CloseProgrammer(ctx.session.handle);
   }
 
-  usbfs::UsbfsProgrammer& AddProgrammer(const sim::ModelConfig& model = Module16M(),
+  usbfs::UsbfsProgrammer& AddProgrammer(const sim::ModelConfig& model = Module(kModule16M).Model(),
                                         usbfs::UsbfsFaults faults = {},
                                         const usbfs::NodeAddress& address = {1, 2}) {
     return bed->AddProgrammer(address, model, std::move(faults));
