@@ -24,12 +24,6 @@ std::string FileText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-sim::DeviceConfig Chip(int toggles) {
-  sim::DeviceConfig config;
-  config.model.statusToggles = toggles;
-  return config;
-}
-
 // The log lines written after identification, as "colour: text".
 Strings LinesAfterIdentification(const Rig& rig) {
   Strings out;
@@ -59,7 +53,7 @@ class StatusTestCycles : public testing::TestWithParam<ToggleCase> {};
 
 TEST_P(StatusTestCycles, OneLinePerCycleAndTheCountInTheLog) {
   const ToggleCase& c = GetParam();
-  Rig rig(Chip(c.toggles));
+  Rig rig(Module(kModule16M).StatusToggles(c.toggles));
   StatusTest(rig.ctx);
 
   // Cycle k compares reads 2k and 2k + 1; the chip toggled min(r, toggles) times by read r.
@@ -88,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(StatusTest, StatusTestCycles,
                          [](const auto& info) { return info.param.name; });
 
 TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {
-  Rig rig(Chip(8));
+  Rig rig(Module(kModule16M).StatusToggles(8));
   StatusTest(rig.ctx);
   EXPECT_EQ(FileText(rig.ctx.statusPath),
             "Cycle 0 ==> 80 : c0\n"
@@ -103,7 +97,7 @@ TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {
 // The traffic.
 
 TEST(StatusTest, SendsTheseBusCyclesByteForByte) {
-  Rig rig(Chip(4));  // three cycles
+  Rig rig(Module(kModule16M).StatusToggles(4));  // three cycles
   StatusTest(rig.ctx);
 
   Strings expected = kIdentify;
@@ -142,7 +136,7 @@ TEST(StatusTest, SendsTheseBusCyclesByteForByte) {
 }
 
 TEST(StatusTest, ChipSeesTheDecodedAddressesAndData) {
-  Rig rig(Chip(0));
+  Rig rig(Module(kModule16M).StatusToggles(0));
   StatusTest(rig.ctx);
   std::vector<sim::BusCycle> expected = {{0x555, 0xAA}, {0x2AA, 0x55}, {0x555, 0x40}, {0x555, 0xAA},
                                          {0x2AA, 0x55}, {0x000, 0x25}, {0x000, 0x0F}};
@@ -165,7 +159,7 @@ TEST(StatusTest, LockRegisterLineShowsTheFourBytesInPurple) {
 }
 
 TEST(StatusTest, ButtonTwoRunsIt) {
-  Rig rig(Chip(0));
+  Rig rig(Module(kModule16M).StatusToggles(0));
   DispatchClick(rig.ctx, Control::Button2);
   EXPECT_EQ(FileText(rig.ctx.statusPath), "Cycle 0 ==> 80 : 80\n");
 }
@@ -208,13 +202,6 @@ struct EarlyEndCase {
   std::string message;  // the last message box
 };
 
-sim::DeviceConfig WithModule(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x22, 0, 0}) {
-  sim::DeviceConfig config;
-  config.model.moduleType = type;
-  config.model.chipId = chip;
-  return config;
-}
-
 std::vector<EarlyEndCase> EarlyEndCases() {
   sim::DeviceConfig absent;
   absent.vendorId = 0x1234;
@@ -222,22 +209,22 @@ std::vector<EarlyEndCase> EarlyEndCases() {
   oldFirmware.model.version = {2, 0};
   return {
       {"UnknownModuleCancelled",
-       WithModule(0x2A),
+       Module(0x2A),
        {false},
        {"13", "16"},
        "Flash module unknown. To try as standart 64M module?"},
       {"NoModuleCancelled",
-       WithModule(0x7F),
+       Module(0x7F),
        {false},
        {"13", "16"},
        "Flash module is probably missing. To continue?"},
       {"UnknownChipOnDualBankCancelled",
-       WithModule(0x05, {0x55, 0x66, 0x77, 0x88}),
+       Module(kModule32M).Chip({0x55, 0x66, 0x77, 0x88}),
        {false},
        {"13", "16", "36"},
        "Chip unknown. To try as standart 16bit flash chip?"},
       {"UnknownChipOnSingleBankCancelled",
-       WithModule(0x03, {0x55, 0x66, 0x77, 0x88}),
+       Module(kModule16M).Chip({0x55, 0x66, 0x77, 0x88}),
        {false},
        {"13", "16", "36"},
        "Chip detecting fault. Try as one bank module with 8bit chip?"},

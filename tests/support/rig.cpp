@@ -72,6 +72,17 @@ void Rig::SelectWrite(const std::string& path) {
   window.SetChecked(Control::CheckBox3, true);
 }
 
+void Rig::UseReadFile(const std::string& path) {
+  ctx.selection.ReadCheckSelected = true;
+  ctx.selection.ReadMode = true;
+  ctx.selection.ReadFileName = path;
+}
+
+void Rig::UseWriteFile(const std::string& path) {
+  ctx.selection.WriteSelected = true;
+  ctx.selection.WriteFileName = path;
+}
+
 void Rig::SelectErase() {
   window.SetChecked(Control::CheckBox2, true);
 }

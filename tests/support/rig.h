@@ -48,6 +48,9 @@ struct Rig {
   void SelectCheck(const std::string& path);
   void SelectWrite(const std::string& path);
   void SelectErase();
+  // For a job run on its own: the selection as the Start press hands it over.
+  void UseReadFile(const std::string& path);
+  void UseWriteFile(const std::string& path);
   // The OUT requests since the record was last cleared, as hex text ("12", "23 01").
   std::vector<std::string> Requests() const;
 

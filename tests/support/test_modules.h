@@ -36,6 +36,11 @@ class Module {
     config.model.eraseScript = {std::move(bank1), std::move(bank0)};
     return *this;
   }
+  // How often the status bit 6 changes after a buffer program (the diagnostic's cycles).
+  Module& StatusToggles(int toggles) {
+    config.model.statusToggles = toggles;
+    return *this;
+  }
   operator sim::DeviceConfig() const { return config; }
   const sim::ModelConfig& Model() const { return config.model; }
 

@@ -30,7 +30,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
-  SelectRead(dump);
+  UseReadFile(dump);
   window.SetText(Control::MD5_result, "left from before");
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
@@ -79,7 +79,7 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
-  SelectRead(dump);
+  UseReadFile(dump);
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
 

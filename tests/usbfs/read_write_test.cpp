@@ -53,7 +53,7 @@ TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
-  SelectRead(dump);
+  UseReadFile(dump);
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandOk);
   CloseProgrammer(ctx.session.handle);
@@ -109,7 +109,7 @@ TEST_F(UsbfsTest, Writes16MModuleFromAFile) {
   WriteFileBytes(source, image);
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
-  SelectWrite(source);
+  UseWriteFile(source);
   programmer.ClearRecord();
   EXPECT_EQ(WriteJob(ctx), kCommandOk);
   CloseProgrammer(ctx.session.handle);
