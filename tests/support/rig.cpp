@@ -116,10 +116,10 @@ void Rig::Mark() {
   linesAtMark = static_cast<size_t>(ctx.log.LineCount());
 }
 
-std::vector<std::string> Rig::JobLines() const {
+std::vector<std::string> Rig::LinesFrom(size_t from) const {
   std::vector<std::string> out;
   const auto entries = Entries();
-  for (size_t i = linesAtMark; i < entries.size(); ++i)
+  for (size_t i = from; i < entries.size(); ++i)
     out.push_back(testdata::ColourName(entries[i].colour) + ": " + entries[i].text);
   return out;
 }

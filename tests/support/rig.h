@@ -59,8 +59,9 @@ struct Rig {
   // what the job does.
   void Connect();
   void Mark();
-  // The log rows since the mark, as "Colour: text".
-  std::vector<std::string> JobLines() const;
+  // The log rows from row `from` on (since the mark), as "Colour: text".
+  std::vector<std::string> LinesFrom(size_t from) const;
+  std::vector<std::string> JobLines() const { return LinesFrom(linesAtMark); }
   // The OUT requests since the mark without the WriteBlock data phases.
   std::vector<std::string> Commands() const;
   // The device fails its transfer `n` counted from the mark (the record is only ever
