@@ -9,14 +9,6 @@
 
 namespace {
 
-sim::DeviceConfig Module(uint8_t type, int sizeMiB, bool dual) {
-  sim::DeviceConfig config;
-  config.model.moduleType = type;
-  config.model.sizeMiB = sizeMiB;
-  config.model.dualBank = dual;
-  return config;
-}
-
 // Progress texts as they stood each time the window processed events.
 struct ProgressSpy {
   std::vector<std::string> seen;
@@ -39,7 +31,7 @@ std::vector<std::pair<int, std::string>> BankSwitches(const Rig& rig) {
 }
 
 TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   rig.SelectRead(dump);
   ProgressSpy spy;
@@ -73,7 +65,7 @@ TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
 }
 
 TEST(ReadJob, SixtyFourMegTwoBanksSwitchesAtTheHalf) {
-  Rig rig(Module(0x06, 64, true));
+  Rig rig{Module(kModule64M)};
   const std::string dump = rig.dir.File("dump64.bin");
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
@@ -91,7 +83,7 @@ TEST(ReadJob, SixtyFourMegTwoBanksSwitchesAtTheHalf) {
 }
 
 TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string reference = rig.dir.File("ref.bin");
   auto image = rig.FlashImage();
   image.resize(image.size() + 1000, 0x5A);  // longer than the flash: the rest is never read
@@ -112,7 +104,7 @@ TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
 }
 
 TEST(CheckJob, DifferenceStopsAtItsBlock) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string reference = rig.dir.File("ref.bin");
   auto image = rig.FlashImage();
   image[3 * kBlock + 77] ^= 0x01;
@@ -131,7 +123,7 @@ TEST(CheckJob, DifferenceStopsAtItsBlock) {
 }
 
 TEST(CheckJob, ShortReferenceIsRefusedBeforeAnyRead) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string reference = rig.dir.File("short.bin");
   auto image = rig.FlashImage();
   image.resize(16777216 - 1);
@@ -146,7 +138,7 @@ TEST(CheckJob, ShortReferenceIsRefusedBeforeAnyRead) {
 }
 
 TEST(ReadJob, CancelDuringBlockNineKeepsTenBlocks) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   rig.window.SetText(Control::MD5_result, "0123");
   rig.SelectRead(dump);
@@ -170,7 +162,7 @@ TEST(ReadJob, CancelDuringBlockNineKeepsTenBlocks) {
 
 TEST(ReadJob, DeviceFaultMidReadKeepsTheBlocksBefore) {
   for (auto kind : {sim::FaultKind::Error, sim::FaultKind::Short, sim::FaultKind::Timeout}) {
-    Rig rig(Module(0x03, 16, false));
+    Rig rig{Module(kModule16M)};
     rig.device->Faults().atReadBlock = 5;
     rig.device->Faults().kind = kind;
     const std::string dump = rig.dir.File("dump.bin");
@@ -201,7 +193,7 @@ TEST(ReadJob, FileFailures) {
       {"/dev/full", "[09:05:07] File write error: /dev/full"},
   };
   for (const Case& c : cases) {
-    Rig rig(Module(0x03, 16, false));
+    Rig rig{Module(kModule16M)};
     rig.SelectRead(c.path);
     btnStartClick(rig.ctx);
     EXPECT_EQ(rig.ctx.log.Last().text, c.line);
@@ -213,7 +205,7 @@ TEST(ReadJob, FileFailures) {
 }
 
 TEST(ReadJob, FlashResetFailureOpensNoFile) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   rig.device->Faults().atTransfer = 7;  // after version, type, chip ID and bus width
   const std::string dump = rig.dir.File("dump.bin");
   rig.SelectRead(dump);
@@ -237,7 +229,7 @@ class ManualVerification : public ::testing::TestWithParam<ManualCase> {};
 
 TEST_P(ManualVerification, ComparesWhatWasTyped) {
   const ManualCase& c = GetParam();
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
   std::string md5 = SystemDigest("md5sum", dump);
@@ -277,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
   DumpHashRecord known;
@@ -299,7 +291,7 @@ TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
 }
 
 TEST(ReadJob, AutoMatchWithAgreeingCheckedDigests) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
   rig.ctx.database.settings = {HashMode::Checked, HashMode::Main, HashMode::Checked};

@@ -99,7 +99,7 @@ TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
   btnStartClick(rig.ctx);
   EXPECT_EQ(LastOf(rig.window.messages, 1)[0],
             (FakeWindow::Message{c.message, "Flash programmator", !c.answers.empty()}));
-  EXPECT_EQ(LinesFrom(rig, lines), c.lines);
+  EXPECT_EQ(rig.LinesFrom(lines), c.lines);
   EXPECT_EQ(Snapshot(rig.window), before);
   EXPECT_EQ(eventsDuringPress, 0);  // no job ran
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
@@ -129,7 +129,7 @@ TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
 
   btnStartClick(rig.ctx);
 
-  EXPECT_EQ(LinesFrom(rig, lines),
+  EXPECT_EQ(rig.LinesFrom(lines),
             Join({kIdentified,
                   {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start read to " + readPath),
                    "Green: " + Stamp("Read done, 0:00:00"),
@@ -145,7 +145,7 @@ TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
   EXPECT_EQ(rig.window.Text(Control::MD5_result), rig.ctx.database.dumpHashes.back().md5Text);
 
   // The jobs' traffic does not interleave: read, then erase, then write.
-  const Strings cmds = Commands(rig);
+  const Strings cmds = rig.Commands();
   EXPECT_LT(IndexOf(cmds, "12", true), IndexOf(cmds, "14 01"));
   EXPECT_LT(IndexOf(cmds, "51 01", true), IndexOf(cmds, "A0"));
   EXPECT_EQ(Count(cmds, "12"), 512);
@@ -205,11 +205,11 @@ TEST(StartSequence, ReadThatCannotCreateItsFileStopsTheRest) {
 
   btnStartClick(rig.ctx);
   EXPECT_EQ(
-      LinesFrom(rig, lines),
+      rig.LinesFrom(lines),
       Join({kIdentified,
             {"Green: " + Stamp("Start jobs"), "Red: " + Stamp("File open error: " + readPath)}}));
   // Identification, then only the read's FlashReset.
-  EXPECT_EQ(Commands(rig), (Strings{"13", "16", "36", "18", "01"}));
+  EXPECT_EQ(rig.Commands(), (Strings{"13", "16", "36", "18", "01"}));
   EXPECT_EQ(rig.FlashImage(), original);
   EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   EXPECT_TRUE(rig.window.IsEnabled(Control::btnExit));
@@ -230,12 +230,11 @@ TEST(StartSequence, CheckMismatchStopsBeforeTheWrite) {
   rig.bus.ClearRecord();
 
   btnStartClick(rig.ctx);
-  EXPECT_EQ(
-      LinesFrom(rig, lines),
-      Join({kIdentified,
-            {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start check with " + checkPath),
-             "Red: " + Stamp("Byte to byte check with file FAILED")}}));
-  const Strings cmds = Commands(rig);
+  EXPECT_EQ(rig.LinesFrom(lines), Join({kIdentified,
+                                        {"Green: " + Stamp("Start jobs"),
+                                         "Green: " + Stamp("Start check with " + checkPath),
+                                         "Red: " + Stamp("Byte to byte check with file FAILED")}}));
+  const Strings cmds = rig.Commands();
   EXPECT_EQ(Count(cmds, "A0"), 0);
   EXPECT_EQ(Count(cmds, "12"), 1);  // stopped at the first block
   EXPECT_EQ(rig.FlashImage(), original);
@@ -274,7 +273,7 @@ TEST(StartSequence, CancelDuringTheReadRunsNoFurtherJob) {
   btnStartClick(rig.ctx);
   EXPECT_EQ(LastOf(rig.Lines(), 1)[0], Stamp("Operation cancelled"));
   EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-  const Strings cmds = Commands(rig);
+  const Strings cmds = rig.Commands();
   EXPECT_EQ(Count(cmds, "12"), 10);
   EXPECT_EQ(Count(cmds, "14 01"), 0);
   EXPECT_EQ(Count(cmds, "A0"), 0);
@@ -300,13 +299,13 @@ TEST(StartSequence, CancelAfterTheReadsLastBlockIsCaughtByTheErase) {
   rig.bus.ClearRecord();
   btnStartClick(rig.ctx);
 
-  const Strings log = LinesFrom(rig, lines);
+  const Strings log = rig.LinesFrom(lines);
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[log.size() - 3], "Red: Defailt hash (MD5) check database FAIL");  // read done
   EXPECT_EQ(log[log.size() - 2], "Green: " + Stamp("Start erasing flash"));
   EXPECT_EQ(log.back(), "Red: " + Stamp("Operation cancelled"));
   // The erase started the banks, then saw the flag before its first poll.
-  const Strings cmds = Commands(rig);
+  const Strings cmds = rig.Commands();
   const size_t lastRead = IndexOf(cmds, "12", true);
   EXPECT_EQ(Strings(cmds.begin() + static_cast<long>(lastRead) + 1, cmds.end()),
             (Strings{"01", "14 01", "50 01"}));
@@ -348,7 +347,7 @@ TEST(StartSequence, WriteWithoutEraseLeavesTheFlashUnlikeTheFileAndACheckSaysSo)
   rig.SelectWrite(path);
   size_t lines = rig.ctx.log.LineCount();
   btnStartClick(rig.ctx);
-  EXPECT_EQ(LinesFrom(rig, lines),
+  EXPECT_EQ(rig.LinesFrom(lines),
             Join({kIdentified,
                   {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start write from " + path),
                    "Green: " + Stamp("Write done, 0:00:00"),
@@ -363,7 +362,7 @@ TEST(StartSequence, WriteWithoutEraseLeavesTheFlashUnlikeTheFileAndACheckSaysSo)
   rig.SelectCheck(path);
   lines = rig.ctx.log.LineCount();
   btnStartClick(rig.ctx);
-  EXPECT_EQ(LinesFrom(rig, lines),
+  EXPECT_EQ(rig.LinesFrom(lines),
             Join({kIdentified,
                   {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start check with " + path),
                    "Red: " + Stamp("Byte to byte check with file FAILED")}}));
