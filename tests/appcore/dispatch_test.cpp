@@ -4,7 +4,7 @@
 
 #include "programmer/programmer_link.h"
 #include "tests/appcore/form_fixture.h"
-#include "tests/appcore/temp_ini.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -54,8 +54,8 @@ TEST_F(Dispatch, ButtonsReachTheSequencer) {
 
 TEST_F(Dispatch, TestButtonRunsTheDiagnostic) {
   TempDir dir;
-  ASSERT_TRUE(dir.ok());
-  ctx.statusPath = dir.Path("status.txt");
+  ASSERT_FALSE(dir.Path().empty());
+  ctx.statusPath = dir.File("status.txt");
   ctx.bindUsb = [] { return UnboundUsbApi(); };  // no programmer on the bus
 
   DispatchClick(ctx, Control::Button2);

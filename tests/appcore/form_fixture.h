@@ -11,20 +11,19 @@
 
 #include "app/core/form_logic.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/test_constants.h"
 
 using LogLines = std::vector<std::pair<std::string, LogColour>>;
 
 class FormFixture : public ::testing::Test {
  protected:
-  static constexpr double kNineFiveSeven = (9 * 3600 + 5 * 60 + 7.9) / 86400.0;
-
   FormFixture() {
-    ctx.now = [] { return kNineFiveSeven; };
+    ctx.now = [] { return kTestTime; };
     window.onClick = [this](Control c) { DispatchClick(ctx, c); };
   }
 
   // "[<time>] " as the fixed clock gives it.
-  static std::string Stamp() { return "[" + TimeText(kNineFiveSeven) + "] "; }
+  static std::string Stamp() { return "[" + TimeText(kTestTime) + "] "; }
 
   // The used log rows, top first.
   LogLines Lines() const {

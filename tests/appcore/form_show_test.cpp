@@ -5,7 +5,7 @@
 
 #include "database/flash_database.h"
 #include "tests/appcore/form_fixture.h"
-#include "tests/appcore/temp_ini.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::string DatabaseText(int modules, int vendors, int chips, int hashes, const 
 class FormShowTest : public FormFixture {
  protected:
   void UseDatabase(const std::string& text) {
-    ASSERT_TRUE(dir.ok());
+    ASSERT_FALSE(dir.Path().empty());
     ctx.databasePath = dir.Write("kz1_v2.6.ini", text);
   }
 
@@ -129,8 +129,8 @@ TEST_F(FormShowTest, BothLinesCarryOneTimeStamp) {
 }
 
 TEST_F(FormShowTest, MissingFileClosesTheWindowAfterTheReport) {
-  ASSERT_TRUE(dir.ok());
-  ctx.databasePath = dir.Path("kz1_v2.6.ini");  // never written
+  ASSERT_FALSE(dir.Path().empty());
+  ctx.databasePath = dir.File("kz1_v2.6.ini");  // never written
   FormShow(ctx);
 
   EXPECT_EQ(window.messages,

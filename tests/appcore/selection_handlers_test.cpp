@@ -44,6 +44,18 @@ TEST_F(SelectionHandlers, PathsArePutInLiterallyWhateverTheirLengthAndCharacters
   EXPECT_EQ(ctx.log.Row(0).text, Stamp() + "Selected file for read: " + path);
 }
 
+// The operator may keep a dialog open for minutes: the line carries the time it closed.
+TEST_F(SelectionHandlers, SelectionLinesAreStampedWhenTheDialogHasClosed) {
+  ctx.now = [this] { return kTestTime + 75 * window.dialogsRun.size() / 86400.0; };
+  window.dialogAnswers[FileDialog::SaveDialog1] = {"/d/read.bin"};
+  window.dialogAnswers[FileDialog::OpenDialog1] = {"/d/write.bin"};
+  window.Click(Control::CheckBox1);
+  window.Click(Control::CheckBox3);
+  EXPECT_EQ(Lines(),
+            (LogLines{{"[09:06:22] Selected file for read: /d/read.bin", LogColour::Green},
+                      {"[09:07:37] Selected file for write: /d/write.bin", LogColour::Green}}));
+}
+
 TEST_F(SelectionHandlers, CheckModeUsesTheCheckDialogAndItsLines) {
   window.Click(Control::Button1);  // to check mode
   ASSERT_FALSE(ctx.readMode);

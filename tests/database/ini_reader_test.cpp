@@ -172,7 +172,7 @@ TEST(IniReader, ReadsAFileInPiecesAsTheWholeTextParses) {
   for (int i = 0; i < 20000; ++i)
     text += "k" + std::to_string(i) + "=" + std::string(i % 50, 'v') + "\n";
   text += "huge=" + std::string(3 << 20, 'h') + "\nlast=1";
-  TempFolder folder;
+  TempDir folder;
   const IniFile read = IniFile::Read(folder.Write("big.ini", text));
   const std::vector<IniEntry> entries = EntriesOf(read, "S");
   EXPECT_EQ(entries, EntriesOf(IniFile::Parse(text), "S"));
@@ -195,18 +195,18 @@ TEST(IniReader, RefusesToReadUtf16) {
 }
 
 TEST(IniReader, ReadsAFileAndTreatsAMissingOneAsEmpty) {
-  TempFolder folder;
+  TempDir folder;
   const std::string path = folder.Write("a.ini", "\xEF\xBB\xBF[S]\r\nk = v \r\n");
   EXPECT_EQ(EntriesOf(IniFile::Read(path), "S"), (std::vector<IniEntry>{{"k", "v"}}));
 
-  const IniFile missing = IniFile::Read(folder.PathOf("absent.ini"));
+  const IniFile missing = IniFile::Read(folder.File("absent.ini"));
   EXPECT_TRUE(missing.Entries("S").empty());
   EXPECT_EQ(missing.Value("S", "k", "0"), "0");
 }
 
 TEST(IniReader, ReadsNulBytesAsOrdinaryCharacters) {
   const std::string text("[S]\nk=a\0b\n", 10);
-  TempFolder folder;
+  TempDir folder;
   const IniFile file = IniFile::Read(folder.Write("nul.ini", text));
   EXPECT_EQ(file.Value("S", "k", ""), std::string("a\0b", 3));
 }

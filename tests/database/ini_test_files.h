@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,36 +10,7 @@
 #include "database/flash_database.h"
 #include "database/load_database.h"
 #include "tests/support/fake_window.h"
-
-// A temporary folder removed with the object.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "fw-database-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      ADD_FAILURE() << "mkdtemp failed";
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  // Writes `content` byte for byte and gives the file's path.
-  std::string Write(const std::string& name, const std::string& content) const {
-    const std::filesystem::path file = path_ / name;
-    std::ofstream out(file, std::ios::binary);
-    out << content;
-    return file.string();
-  }
-  std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+#include "tests/support/temp_dir.h"
 
 // Readable failure output for the recorded message boxes.
 inline void PrintTo(const FakeWindow::Message& m, std::ostream* os) {
@@ -78,7 +46,7 @@ struct LoadResult {
 };
 
 inline LoadResult LoadText(const std::string& content) {
-  TempFolder folder;
+  TempDir folder;
   const std::string path = folder.Write("kz1_v2.6.ini", content);
   FakeWindow window;
   LoadResult result;

@@ -101,10 +101,10 @@ TEST(LoadSetup, FileWithOnlySetupLoadsWithNoRecords) {
 }
 
 TEST(LoadSetup, MissingFileHasNoMainHash) {
-  TempFolder folder;
+  TempDir folder;
   FakeWindow window;
   FlashDatabase db;
-  EXPECT_FALSE(LoadDatabase(db, window, folder.PathOf("kz1_v2.6.ini")));
+  EXPECT_FALSE(LoadDatabase(db, window, folder.File("kz1_v2.6.ini")));
   EXPECT_EQ(window.messages, std::vector{ErrorBox("INI file error: No main hash")});
   EXPECT_EQ(db.moduleCount + db.chipCount + db.vendorCount + db.dumpHashCount, 0);
   EXPECT_TRUE(db.modules.empty() && db.chips.empty() && db.vendors.empty() &&
@@ -112,10 +112,10 @@ TEST(LoadSetup, MissingFileHasNoMainHash) {
 }
 
 TEST(LoadSetup, PathThatIsAFolderReadsAsAMissingFile) {
-  TempFolder folder;
+  TempDir folder;
   FakeWindow window;
   FlashDatabase db;
-  EXPECT_FALSE(LoadDatabase(db, window, folder.PathOf("")));
+  EXPECT_FALSE(LoadDatabase(db, window, folder.File("")));
   EXPECT_EQ(window.messages, std::vector{ErrorBox("INI file error: No main hash")});
 }
 

@@ -168,7 +168,7 @@ TEST(LoadDatabase, OnlyTheFirstErrorIsReported) {
 }
 
 TEST(LoadDatabase, StartsFromAnEmptyDatabase) {
-  TempFolder folder;
+  TempDir folder;
   FakeWindow window;
   FlashDatabase db;
   ASSERT_TRUE(LoadDatabase(db, window, folder.Write("good.ini", kSampleFile)));

@@ -90,6 +90,28 @@ TEST(ScanNumber, NumbersBeyondAnyIntegerSaturateButKeepTheirLowByte) {
   EXPECT_TRUE(edge->Is(INT64_MIN));
 }
 
+// The last values that still fit, and the first that do not, in both bases.
+TEST(ScanNumber, MagnitudeIsExactUpToItsMaximumAndSaturatesOnlyBeyond) {
+  struct Case {
+    const char* text;
+    NumberBase base;
+    uint64_t magnitude;
+  };
+  for (const Case& c : {Case{"18446744073709551614", NumberBase::Decimal, UINT64_MAX - 1},
+                        Case{"18446744073709551615", NumberBase::Decimal, UINT64_MAX},
+                        Case{"18446744073709551616", NumberBase::Decimal, UINT64_MAX},
+                        Case{"1844674407370955161", NumberBase::Decimal, UINT64_MAX / 10},
+                        Case{"fffffffffffffffe", NumberBase::Hexadecimal, UINT64_MAX - 1},
+                        Case{"0xffffffffffffffff", NumberBase::Hexadecimal, UINT64_MAX},
+                        Case{"10000000000000000", NumberBase::Hexadecimal, UINT64_MAX},
+                        Case{"-fffffffffffffff0", NumberBase::Hexadecimal, UINT64_MAX - 15}}) {
+    SCOPED_TRACE(c.text);
+    const auto n = ScanNumber(c.text, c.base);
+    ASSERT_TRUE(n);
+    EXPECT_EQ(n->magnitude, c.magnitude);
+  }
+}
+
 TEST(ScanNumber, StopsAtTheEndOfTheViewWithoutReadingBeyondIt) {
   const std::string text = "1234";
   const auto n = ScanNumber(std::string_view(text).substr(0, 2), NumberBase::Decimal);

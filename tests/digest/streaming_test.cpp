@@ -6,14 +6,14 @@
 #include "digest/md5.h"
 #include "digest/sha1.h"
 #include "tests/digest/digest_helpers.h"
+#include "tests/support/test_constants.h"
 
 namespace {
 
-constexpr size_t kBlockSize = 32768;
 constexpr size_t kBlocks = 512;  // a 16 MiB module
 
 TEST(DigestStreaming, SixteenMiBInBlocksEqualsOnePiece) {
-  const Bytes dump = PseudoRandomBytes(kBlocks * kBlockSize, 61);
+  const Bytes dump = PseudoRandomBytes(kBlocks * kBlock, 61);
 
   // As the read job does it: per block MD5, then SHA-1, then the AGI CRC.
   MD5Context md5;
@@ -22,14 +22,14 @@ TEST(DigestStreaming, SixteenMiBInBlocksEqualsOnePiece) {
   MD5Init(md5);
   SHA1Init(sha1);
   for (size_t block = 0; block < kBlocks; ++block) {
-    const uint8_t* data = dump.data() + block * kBlockSize;
-    MD5Update(md5, data, kBlockSize);
-    SHA1Update(sha1, data, kBlockSize);
-    AgiCrcUpdate(*crc, data, kBlockSize);
+    const uint8_t* data = dump.data() + block * kBlock;
+    MD5Update(md5, data, kBlock);
+    SHA1Update(sha1, data, kBlock);
+    AgiCrcUpdate(*crc, data, kBlock);
   }
   EXPECT_EQ(md5.pendingCount, 0u);
   EXPECT_EQ(sha1.bufferCount, 0u);
-  EXPECT_EQ(sha1.bitCount, uint64_t{kBlocks * kBlockSize} * 8);
+  EXPECT_EQ(sha1.bitCount, uint64_t{kBlocks * kBlock} * 8);
 
   const std::string md5Text = MD5Hex(MD5Final(md5));
   const std::string sha1Text = SHA1Hex(SHA1Final(sha1));

@@ -24,12 +24,6 @@ std::string FileText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-sim::DeviceConfig Chip(int toggles) {
-  sim::DeviceConfig config;
-  config.model.statusToggles = toggles;
-  return config;
-}
-
 // The log lines written after identification, as "colour: text".
 Strings LinesAfterIdentification(const Rig& rig) {
   Strings out;
@@ -60,7 +54,7 @@ class StatusTestCycles : public testing::TestWithParam<ToggleCase> {};
 
 TEST_P(StatusTestCycles, OneLinePerCycleAndTheCountInTheLog) {
   const ToggleCase& c = GetParam();
-  sim::DeviceConfig config = Chip(c.toggles);
+  sim::DeviceConfig config = Module(kModule16M).StatusToggles(c.toggles);
   config.model.statusOtherBytes = c.otherBytes;
   Rig rig(config);
   StatusTest(rig.ctx);
@@ -93,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(StatusTest, StatusTestCycles,
                          [](const auto& info) { return info.param.name; });
 
 TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {
-  Rig rig(Chip(8));
+  Rig rig(Module(kModule16M).StatusToggles(8));
   StatusTest(rig.ctx);
   EXPECT_EQ(FileText(rig.ctx.statusPath),
             "Cycle 0 ==> 80 : c0\n"
@@ -101,14 +95,14 @@ TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {
             "Cycle 2 ==> 80 : c0\n"
             "Cycle 3 ==> 80 : c0\n"
             "Cycle 4 ==> 80 : 80\n");
-  EXPECT_EQ(rig.Lines().back(), "Status register: 80 80 80 80, cycles: 5");
+  EXPECT_EQ(LastOf(rig.Lines(), 1)[0], "Status register: 80 80 80 80, cycles: 5");
 }
 
 // ---------------------------------------------------------------------------------------
 // The traffic.
 
 TEST(StatusTest, SendsTheseBusCyclesByteForByte) {
-  Rig rig(Chip(4));  // three cycles
+  Rig rig(Module(kModule16M).StatusToggles(4));  // three cycles
   StatusTest(rig.ctx);
 
   Strings expected = kIdentify;
@@ -141,16 +135,13 @@ TEST(StatusTest, SendsTheseBusCyclesByteForByte) {
     }
   }
   EXPECT_EQ(reads, 3 + 7);
-  const Strings calls = rig.bus.CallNames();
-  ASSERT_GE(calls.size(), 2u);
-  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
-  EXPECT_EQ(calls.back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
   EXPECT_EQ(rig.bus.CallCount("usb_open"), 1);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
 }
 
 TEST(StatusTest, ChipSeesTheDecodedAddressesAndData) {
-  Rig rig(Chip(0));
+  Rig rig(Module(kModule16M).StatusToggles(0));
   StatusTest(rig.ctx);
   std::vector<sim::BusCycle> expected = {{0x555, 0xAA}, {0x2AA, 0x55}, {0x555, 0x40}, {0x555, 0xAA},
                                          {0x2AA, 0x55}, {0x000, 0x25}, {0x000, 0x0F}};
@@ -173,7 +164,7 @@ TEST(StatusTest, LockRegisterLineShowsTheFourBytesInPurple) {
 }
 
 TEST(StatusTest, ButtonTwoRunsIt) {
-  Rig rig(Chip(0));
+  Rig rig(Module(kModule16M).StatusToggles(0));
   DispatchClick(rig.ctx, Control::Button2);
   EXPECT_EQ(FileText(rig.ctx.statusPath), "Cycle 0 ==> 80 : 80\n");
 }
@@ -192,9 +183,7 @@ TEST(StatusTest, BytesNotDeliveredShowAsZero) {
       LinesAfterIdentification(rig),
       (Strings{"Purple: Lock register: 0 0 0 0", "Purple: Status register: 0 0 0 0, cycles: 1"}));
   // The link is still released and closed.
-  const Strings calls = rig.bus.CallNames();
-  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
-  EXPECT_EQ(calls.back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
 }
 
 TEST(StatusTest, ShortReadLeavesTheMissingByteZero) {
@@ -218,13 +207,6 @@ struct EarlyEndCase {
   std::string message;  // the last message box
 };
 
-sim::DeviceConfig WithModule(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x7E, 0, 0}) {
-  sim::DeviceConfig config;
-  config.model.moduleType = type;
-  config.model.chipId = chip;
-  return config;
-}
-
 std::vector<EarlyEndCase> EarlyEndCases() {
   sim::DeviceConfig absent;
   absent.vendorId = 0x1234;
@@ -232,22 +214,22 @@ std::vector<EarlyEndCase> EarlyEndCases() {
   oldFirmware.model.version = {2, 0};
   return {
       {"UnknownModuleCancelled",
-       WithModule(0x2A),
+       Module(0x2A),
        {false},
        {"13", "16"},
        "Flash module unknown. To try as standart 64M module?"},
       {"NoModuleCancelled",
-       WithModule(0x7F),
+       Module(0x7F),
        {false},
        {"13", "16"},
        "Flash module is probably missing. To continue?"},
       {"UnknownChipOnDualBankCancelled",
-       WithModule(0x05, {0x55, 0x66, 0x77, 0x88}),
+       Module(kModule32M).Chip({0x55, 0x66, 0x77, 0x88}),
        {false},
        {"13", "16", "36"},
        "Chip unknown. To try as standart 16bit flash chip?"},
       {"UnknownChipOnSingleBankCancelled",
-       WithModule(0x03, {0x55, 0x66, 0x77, 0x88}),
+       Module(kModule16M).Chip({0x55, 0x66, 0x77, 0x88}),
        {false},
        {"13", "16", "36"},
        "Chip detecting fault. Try as one bank module with 8bit chip?"},
@@ -288,7 +270,7 @@ TEST(StatusTest, StatusFileThatCannotBeCreatedStopsBeforeTheDevice) {
     EXPECT_EQ(rig.Lines(),
               Strings{std::string(kStamp) + "Can't create status file: " + rig.ctx.statusPath})
         << where;
-    EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
+    EXPECT_EQ(LastOf(rig.Entries(), 1)[0].colour, LogColour::Red);
     EXPECT_TRUE(rig.bus.Calls().empty()) << where;  // not even usb_init
     EXPECT_TRUE(rig.window.messages.empty());
   }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "flash/identify.h"
 #include "flash/jobs.h"
 #include "programmer/commands.h"
 #include "tests/support/rig.h"
@@ -18,54 +17,13 @@ namespace {
 using Strings = std::vector<std::string>;
 using Script = std::vector<uint8_t>;
 
-using testdata::ColourName;
 using testdata::Stamp;
-
-// A module of the test database with the given erase answers for its banks.
-sim::DeviceConfig Module(bool dual, Script bank1, Script bank0 = {0}) {
-  sim::DeviceConfig config;
-  config.model.moduleType = dual ? 0x05 : 0x03;  // 32M two banks, 16M one bank
-  config.model.sizeMiB = dual ? 32 : 16;
-  config.model.dualBank = dual;
-  config.model.eraseScript = {bank1, bank0};
-  return config;
-}
 
 Script Ones(int n, uint8_t last) {
   Script s(static_cast<size_t>(n), 1);
   s.push_back(last);
   return s;
 }
-
-// A rig already connected and identified, with the traffic record and the log position
-// taken after identification so that only the erase job's own work is looked at.
-struct ErasedRig {
-  explicit ErasedRig(const sim::DeviceConfig& config) : rig(config) {
-    EXPECT_EQ(ConnectAndIdentify(rig.ctx), 1);
-    transfersAtStart = static_cast<int>(rig.bus.Transfers().size());
-    rig.bus.ClearRecord();
-    linesAtStart = rig.ctx.log.LineCount();
-  }
-
-  // The job's lines as "colour: text".
-  Strings JobLines() const {
-    Strings out;
-    const auto entries = rig.Entries();
-    for (size_t i = linesAtStart; i < entries.size(); ++i)
-      out.push_back(ColourName(entries[i].colour) + ": " + entries[i].text);
-    return out;
-  }
-
-  // Makes the device fail the transfer `n` counted from the erase job's first one.
-  void FailTransfer(int n, sim::FaultKind kind = sim::FaultKind::Error) {
-    rig.device->Faults().atTransfer = transfersAtStart + n;
-    rig.device->Faults().kind = kind;
-  }
-
-  Rig rig;
-  int transfersAtStart = 0;
-  size_t linesAtStart = 0;
-};
 
 const std::string kDone = "Green: " + Stamp("Flash erase done, 0:00:00");
 const std::string kStartLine = "Green: " + Stamp("Start erasing flash");
@@ -136,18 +94,20 @@ class ErasePolling : public testing::TestWithParam<PollCase> {};
 
 TEST_P(ErasePolling, SendsExactlyTheseRequestsAndSucceeds) {
   const PollCase& c = GetParam();
-  ErasedRig r(Module(c.dual, c.bank1, c.bank0));
-  EXPECT_EQ(EraseJob(r.rig.ctx), kCommandOk);
-  EXPECT_EQ(r.rig.Requests(), c.requests);
-  EXPECT_EQ(r.rig.window.processEventsCalls, c.passes);
+  Rig r(Module(c.dual ? kModule32M : kModule16M).Erase(c.bank1, c.bank0));
+  r.Connect();
+  EXPECT_EQ(EraseJob(r.ctx), kCommandOk);
+  EXPECT_EQ(r.Requests(), c.requests);
+  EXPECT_EQ(r.window.processEventsCalls, c.passes);
   EXPECT_EQ(r.JobLines(), (Strings{kStartLine, kDone}));
 }
 
 TEST_P(ErasePolling, EveryPollReadsOneAnswerByteWithTheStandardTimeout) {
   const PollCase& c = GetParam();
-  ErasedRig r(Module(c.dual, c.bank1, c.bank0));
-  ASSERT_EQ(EraseJob(r.rig.ctx), kCommandOk);
-  const auto& t = r.rig.bus.Transfers();
+  Rig r(Module(c.dual ? kModule32M : kModule16M).Erase(c.bank1, c.bank0));
+  r.Connect();
+  ASSERT_EQ(EraseJob(r.ctx), kCommandOk);
+  const auto& t = r.bus.Transfers();
   for (size_t i = 0; i < t.size(); ++i) {
     EXPECT_EQ(t[i].timeout, 1000) << i;
     if (t[i].out) {
@@ -168,21 +128,23 @@ INSTANTIATE_TEST_SUITE_P(EraseJob, ErasePolling, testing::ValuesIn(PollCases()),
 
 TEST(EraseJob, LeavesTheWholeFlashErased) {
   for (const bool dual : {false, true}) {
-    ErasedRig r(Module(dual, {1, 1, 0}, {1, 0}));
-    ASSERT_NE(r.rig.FlashImage().front(), 0xFF);  // pattern contents to begin with
-    ASSERT_EQ(EraseJob(r.rig.ctx), kCommandOk);
-    const auto image = r.rig.FlashImage();
+    Rig r(Module(dual ? kModule32M : kModule16M).Erase({1, 1, 0}, {1, 0}));
+    r.Connect();
+    ASSERT_NE(r.FlashImage().front(), 0xFF);  // pattern contents to begin with
+    ASSERT_EQ(EraseJob(r.ctx), kCommandOk);
+    const auto image = r.FlashImage();
     EXPECT_EQ(image.size(), size_t(dual ? 32 : 16) << 20);
     EXPECT_TRUE(image == std::vector<uint8_t>(image.size(), 0xFF)) << "dual " << dual;
   }
 }
 
 TEST(EraseJob, DoneLineShowsTheEndTimeAndTheElapsedTime) {
-  ErasedRig r(Module(false, {1, 1, 0}));
+  Rig r(Module(kModule16M).Erase({1, 1, 0}));
+  r.Connect();
   // 09:05:07 at the start, 1 minute 5 seconds later at the end.
   int calls = 0;
-  r.rig.ctx.now = [&calls] { return kTestTime + (calls++ == 0 ? 0 : 65 / 86400.0); };
-  ASSERT_EQ(EraseJob(r.rig.ctx), kCommandOk);
+  r.ctx.now = [&calls] { return kTestTime + (calls++ == 0 ? 0 : 65 / 86400.0); };
+  ASSERT_EQ(EraseJob(r.ctx), kCommandOk);
   EXPECT_EQ(r.JobLines(), (Strings{kStartLine, "Green: [09:06:12] Flash erase done, 0:01:05"}));
 }
 
@@ -191,10 +153,11 @@ TEST(EraseJob, DoneLineShowsTheEndTimeAndTheElapsedTime) {
 
 TEST(EraseJob, SpinnerTurnsEveryThirtyPasses) {
   const int kPasses = 161;
-  ErasedRig r(Module(false, Ones(kPasses - 1, 0)));
+  Rig r(Module(kModule16M).Erase(Ones(kPasses - 1, 0)));
+  r.Connect();
   std::vector<EventLog::Entry> statusAfterPass;
-  r.rig.window.onProcessEvents = [&] { statusAfterPass.push_back(r.rig.ctx.log.Last()); };
-  ASSERT_EQ(EraseJob(r.rig.ctx), kCommandOk);
+  r.window.onProcessEvents = [&] { statusAfterPass.push_back(r.ctx.log.Last()); };
+  ASSERT_EQ(EraseJob(r.ctx), kCommandOk);
   ASSERT_EQ(statusAfterPass.size(), size_t(kPasses));
 
   // | / en dash \ and round again.
@@ -221,20 +184,21 @@ TEST(EraseJob, SpinnerTurnsEveryThirtyPasses) {
 
 TEST(EraseJob, CancelIsSeenAtTheNextPassAndStopsEverything) {
   for (const int cancelAtPass : {1, 3, 45}) {
-    ErasedRig r(Module(true, Ones(100, 0), Ones(100, 0)));
+    Rig r(Module(kModule32M).Erase(Ones(100, 0), Ones(100, 0)));
+    r.Connect();
     int pass = 0;
-    r.rig.window.onProcessEvents = [&] {
+    r.window.onProcessEvents = [&] {
       if (++pass == cancelAtPass)
-        btnCancelClick(r.rig.ctx);
+        btnCancelClick(r.ctx);
     };
-    EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
+    EXPECT_EQ(EraseJob(r.ctx), kCommandFailed);
     Strings expected = kDualStart;
     for (int p = 0; p < cancelAtPass; ++p) {
       expected.push_back("51 01");
       expected.push_back("51 00");
     }
     // No poll after the cancel and no closing FlashReset.
-    EXPECT_EQ(r.rig.Requests(), expected) << cancelAtPass;
+    EXPECT_EQ(r.Requests(), expected) << cancelAtPass;
     EXPECT_EQ(r.JobLines(), (Strings{kStartLine, "Red: " + Stamp("Operation cancelled")}))
         << cancelAtPass;
     EXPECT_EQ(pass, cancelAtPass);
@@ -242,13 +206,14 @@ TEST(EraseJob, CancelIsSeenAtTheNextPassAndStopsEverything) {
 }
 
 TEST(EraseJob, CancelFlagAlreadySetEndsBeforeAnyRequest) {
-  ErasedRig r(Module(true, {1, 0}, {1, 0}));
-  const auto before = r.rig.FlashImage();
-  r.rig.ctx.cancelFlag = true;  // left from the job before: the erase must not start
-  EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
-  EXPECT_EQ(r.rig.Requests(), Strings{});
+  Rig r(Module(kModule32M).Erase({1, 0}, {1, 0}));
+  r.Connect();
+  const auto before = r.FlashImage();
+  r.ctx.cancelFlag = true;  // left from the job before: the erase must not start
+  EXPECT_EQ(EraseJob(r.ctx), kCommandFailed);
+  EXPECT_EQ(r.Requests(), Strings{});
   EXPECT_EQ(r.JobLines(), (Strings{"Red: " + Stamp("Operation cancelled")}));
-  EXPECT_EQ(r.rig.FlashImage(), before);
+  EXPECT_EQ(r.FlashImage(), before);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -322,9 +287,10 @@ class EraseStops : public testing::TestWithParam<StopCase> {};
 
 TEST_P(EraseStops, ReportsAndSendsNothingMore) {
   const StopCase& c = GetParam();
-  ErasedRig r(Module(c.dual, c.bank1, c.bank0));
-  EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
-  EXPECT_EQ(r.rig.Requests(), Then(c.dual ? kDualStart : kSingleStart, c.polls));
+  Rig r(Module(c.dual ? kModule32M : kModule16M).Erase(c.bank1, c.bank0));
+  r.Connect();
+  EXPECT_EQ(EraseJob(r.ctx), kCommandFailed);
+  EXPECT_EQ(r.Requests(), Then(c.dual ? kDualStart : kSingleStart, c.polls));
   EXPECT_EQ(r.JobLines(), c.lines);
 }
 
@@ -414,10 +380,11 @@ class EraseDeviceFault : public testing::TestWithParam<FaultCase> {};
 
 TEST_P(EraseDeviceFault, ReportsNotReady) {
   const FaultCase& c = GetParam();
-  ErasedRig r(Module(true, c.bank1, c.bank0));
+  Rig r(Module(kModule32M).Erase(c.bank1, c.bank0));
+  r.Connect();
   r.FailTransfer(c.transfer, c.kind);
-  EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
-  EXPECT_EQ(r.rig.Requests(), c.requests);
+  EXPECT_EQ(EraseJob(r.ctx), kCommandFailed);
+  EXPECT_EQ(r.Requests(), c.requests);
   EXPECT_EQ(r.JobLines(), c.lines);
 }
 
@@ -425,11 +392,12 @@ INSTANTIATE_TEST_SUITE_P(EraseJob, EraseDeviceFault, testing::ValuesIn(FaultCase
                          [](const auto& info) { return info.param.name; });
 
 TEST(EraseJob, FailedClosingResetIsANewLineUnderTheDoneLine) {
-  ErasedRig r(Module(false, {0}));
+  Rig r(Module(kModule16M).Erase({0}));
+  r.Connect();
   // 0 FlashReset, 1 EraseInit, 2 EraseStart, 3-4 the poll, 5 the closing FlashReset.
   r.FailTransfer(5);
-  EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
-  const auto entries = r.rig.Entries();
+  EXPECT_EQ(EraseJob(r.ctx), kCommandFailed);
+  const auto entries = r.Entries();
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 2].text, Stamp("Flash erase done, 0:00:00"));
   EXPECT_EQ(entries[entries.size() - 2].colour, LogColour::Green);
@@ -438,11 +406,12 @@ TEST(EraseJob, FailedClosingResetIsANewLineUnderTheDoneLine) {
 }
 
 TEST(EraseJob, DeviceGoneMidPollSendsNothingAfterTheFailure) {
-  ErasedRig r(Module(false, Ones(20, 0)));
+  Rig r(Module(kModule16M).Erase(Ones(20, 0)));
+  r.Connect();
   // The device disappears during the sixth pass's poll request.
-  r.rig.device->Faults().vanishAfter = r.transfersAtStart + 3 + 2 * 5;
-  EXPECT_EQ(EraseJob(r.rig.ctx), kCommandFailed);
-  EXPECT_EQ(r.rig.Requests(),
+  r.device->Faults().vanishAfter = r.transfersAtMark + 3 + 2 * 5;
+  EXPECT_EQ(EraseJob(r.ctx), kCommandFailed);
+  EXPECT_EQ(r.Requests(),
             Then(kSingleStart, {"51 01", "51 01", "51 01", "51 01", "51 01", "51 01"}));
   EXPECT_EQ(r.JobLines(),
             (Strings{kStartLine, "Red: " + Stamp("Can't erase flash - device not ready")}));

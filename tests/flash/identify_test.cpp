@@ -10,17 +10,6 @@ namespace {
 
 using Msg = FakeWindow::Message;
 
-sim::DeviceConfig Module(uint8_t type, std::array<uint8_t, 4> chip = {0xC2, 0x7E, 0x21, 0x01}) {
-  sim::DeviceConfig config;
-  config.model.moduleType = type;
-  config.model.chipId = chip;
-  if (type == 0x05)
-    config.model.sizeMiB = 32, config.model.dualBank = true;
-  if (type == 0x06)
-    config.model.sizeMiB = 64, config.model.dualBank = true;
-  return config;
-}
-
 struct IdentifyCase {
   const char* name;
   uint8_t type;
@@ -38,7 +27,7 @@ class IdentifyTable : public ::testing::TestWithParam<IdentifyCase> {};
 
 TEST_P(IdentifyTable, LogsQuestionsAndSetsTheSession) {
   const IdentifyCase& c = GetParam();
-  Rig rig(Module(c.type, c.chip));
+  Rig rig(Module(c.type).Chip(c.chip));
   rig.ctx.session.chip.writeMode = 1;  // left from an earlier chip
   for (bool a : c.answers) rig.window.answers.push_back(a);
 
@@ -165,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Identify, FallbackChipUsesTheStandardWriteMode) {
-  Rig rig(Module(0x06, {0x20, 0x99, 0x01, 0x0F}));
+  Rig rig(Module(kModule64M).Chip({0x20, 0x99, 0x01, 0x0F}));
   rig.ctx.session.chip.writeMode = 1;
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
   EXPECT_EQ(rig.ctx.session.chip.writeMode, 0);
@@ -183,7 +172,7 @@ class DeclineTable : public ::testing::TestWithParam<DeclineCase> {};
 
 TEST_P(DeclineTable, CancelClosesWithoutReleaseAndEnds) {
   const DeclineCase& c = GetParam();
-  Rig rig(Module(c.type, c.chip));
+  Rig rig(Module(c.type).Chip(c.chip));
   for (bool a : c.answers) rig.window.answers.push_back(a);
   EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
   EXPECT_EQ(rig.window.messages.size(), c.questions);
@@ -237,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt,
                          });
 
 TEST(Identify, SharpModuleReadsNoChipId) {
-  Rig rig(Module(0x03));
+  Rig rig{Module(kModule16M)};
   rig.window.SetChecked(Control::isSharp, true);
   rig.ctx.session.chip.chipName = "earlier chip";
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
@@ -285,14 +274,14 @@ std::vector<std::pair<int, std::string>> Positioning(Rig& rig, int blocks) {
 }
 
 TEST(SelectBank, OneBankOnlyBeforeBlockZero) {
-  Rig rig(Module(0x03));
+  Rig rig{Module(kModule16M)};
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
   using P = std::pair<int, std::string>;
   EXPECT_EQ(Positioning(rig, 512), (std::vector<P>{{0, "10 00 00 00 00"}, {0, "23 01"}}));
 }
 
 TEST(SelectBank, TwoBanksBeforeBlockZeroAndHalf) {
-  Rig rig(Module(0x06));
+  Rig rig{Module(kModule64M)};
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
   using P = std::pair<int, std::string>;
   EXPECT_EQ(Positioning(rig, 2048),
@@ -302,7 +291,7 @@ TEST(SelectBank, TwoBanksBeforeBlockZeroAndHalf) {
 
 TEST(SelectBank, FailuresReplaceTheLastLineInRed) {
   for (int failing : {0, 1}) {
-    Rig rig(Module(0x03));
+    Rig rig{Module(kModule16M)};
     ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
     rig.ctx.log.AppendLine("Reading...", LogColour::Green);
     const uint8_t lines = rig.ctx.log.LineCount();

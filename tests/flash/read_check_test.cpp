@@ -7,36 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 
 #include "app/log_text.h"
 #include "tests/support/rig.h"
+#include "tests/support/system_digest.h"
 
 namespace {
-
-constexpr size_t kBlock = 0x8000;
-
-// An independent digest of a file: the first word printed by `tool` (md5sum, sha1sum).
-std::string ToolDigest(const char* tool, const std::string& path) {
-  std::string command = std::string(tool) + " '" + path + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  char word[128] = {};
-  if (pipe == nullptr || std::fscanf(pipe, "%127s", word) != 1)
-    word[0] = 0;
-  if (pipe)
-    pclose(pipe);
-  return word;
-}
-
-sim::DeviceConfig Module(uint8_t type, int sizeMiB, bool dual) {
-  sim::DeviceConfig config;
-  config.model.moduleType = type;
-  config.model.sizeMiB = sizeMiB;
-  config.model.dualBank = dual;
-  return config;
-}
 
 // Progress texts as they stood each time the window processed events.
 struct ProgressSpy {
@@ -60,7 +38,7 @@ std::vector<std::pair<int, std::string>> BankSwitches(const Rig& rig) {
 }
 
 TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   rig.SelectRead(dump);
   ProgressSpy spy;
@@ -70,8 +48,8 @@ TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
   const auto bytes = ReadFileBytes(dump);
   ASSERT_EQ(bytes.size(), 16777216u);
   EXPECT_TRUE(bytes == rig.FlashImage());
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", dump));
-  EXPECT_EQ(rig.window.Text(Control::SHA1_result), ToolDigest("sha1sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), SystemDigest("md5sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::SHA1_result), SystemDigest("sha1sum", dump));
   EXPECT_EQ(BankSwitches(rig), (std::vector<std::pair<int, std::string>>{{0, "23 01"}}));
   // First processing is before any block; then one per block.
   ASSERT_GE(spy.seen.size(), 513u);
@@ -80,21 +58,21 @@ TEST(ReadJob, SixteenMegOneBankGivesTheWholeFlash) {
   EXPECT_EQ(rig.window.ProgressPosition(), 0);  // reset by the sequence's end
   EXPECT_EQ(rig.window.progressMaximum, 512);
 
-  const auto lines = rig.Lines();
-  const std::vector<std::string> tail(lines.end() - 5, lines.end());
-  EXPECT_EQ(tail, (std::vector<std::string>{
-                      "[09:05:07] Start jobs", "[09:05:07] Start read to " + dump,
-                      "[09:05:07] Read done, 0:00:00", "Defailt hash (MD5) check database FAIL",
-                      "[09:05:07] Jobs successful done"}));
-  EXPECT_EQ(rig.ctx.log.Row(lines.size() - 2).colour, LogColour::Red);
-  EXPECT_EQ(rig.ctx.log.Row(lines.size() - 3).colour, LogColour::Green);
+  EXPECT_EQ(LastOf(rig.Lines(), 5),
+            (std::vector<std::string>{"[09:05:07] Start jobs", "[09:05:07] Start read to " + dump,
+                                      "[09:05:07] Read done, 0:00:00",
+                                      "Defailt hash (MD5) check database FAIL",
+                                      "[09:05:07] Jobs successful done"}));
+  const auto last = LastOf(rig.Entries(), 3);
+  EXPECT_EQ(last[1].colour, LogColour::Red);
+  EXPECT_EQ(last[0].colour, LogColour::Green);
   EXPECT_EQ(rig.Requests().front(), "13");
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 1);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
 }
 
 TEST(ReadJob, SixtyFourMegTwoBanksSwitchesAtTheHalf) {
-  Rig rig(Module(0x06, 64, true));
+  Rig rig{Module(kModule64M)};
   const std::string dump = rig.dir.File("dump64.bin");
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
@@ -107,44 +85,41 @@ TEST(ReadJob, SixtyFourMegTwoBanksSwitchesAtTheHalf) {
   EXPECT_TRUE(std::equal(bank0.begin(), bank0.end(), bytes.begin() + 33554432));
   EXPECT_EQ(BankSwitches(rig),
             (std::vector<std::pair<int, std::string>>{{0, "23 01"}, {1024, "23 00"}}));
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", dump));
-  EXPECT_EQ(rig.window.Text(Control::SHA1_result), ToolDigest("sha1sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), SystemDigest("md5sum", dump));
+  EXPECT_EQ(rig.window.Text(Control::SHA1_result), SystemDigest("sha1sum", dump));
 }
 
 TEST(CheckJob, PassingCheckShowsTheFlashDigests) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string reference = rig.dir.File("ref.bin");
   WriteFileBytes(reference, rig.FlashImage());
   rig.SelectCheck(reference);
   btnStartClick(rig.ctx);
 
-  const auto lines = rig.Lines();
-  const std::vector<std::string> tail(lines.end() - 6, lines.end());
-  EXPECT_EQ(tail,
+  EXPECT_EQ(LastOf(rig.Lines(), 6),
             (std::vector<std::string>{
                 "[09:05:07] Start jobs", "[09:05:07] Start check with " + reference,
                 "[09:05:07] Check done, 0:00:00", "Byte to byte check OK",
                 "Defailt hash (MD5) check database FAIL", "[09:05:07] Jobs successful done"}));
-  EXPECT_EQ(rig.ctx.log.Row(lines.size() - 3).colour, LogColour::Purple);
-  EXPECT_EQ(rig.window.Text(Control::MD5_result), ToolDigest("md5sum", reference));
+  EXPECT_EQ(LastOf(rig.Entries(), 3)[0].colour, LogColour::Purple);
+  EXPECT_EQ(rig.window.Text(Control::MD5_result), SystemDigest("md5sum", reference));
 }
 
 // One byte that differs anywhere in a block fails the check at that block.
 TEST(CheckJob, DifferenceStopsAtItsBlock) {
   const struct {
     uint8_t type;
-    int sizeMiB;
     size_t at;  // the differing byte
     int blocksRead;
   } cases[] = {
-      {0x03, 16, 3 * kBlock + 77, 4},
-      {0x03, 16, 3 * kBlock, 4},                // the first byte of block 3
-      {0x03, 16, 4 * kBlock - 1, 4},            // its last byte
-      {0x06, 64, 1029 * kBlock + 12345, 1030},  // in the second bank (bank byte 0)
+      {kModule16M, 3 * kBlock + 77, 4},
+      {kModule16M, 3 * kBlock, 4},                // the first byte of block 3
+      {kModule16M, 4 * kBlock - 1, 4},            // its last byte
+      {kModule64M, 1029 * kBlock + 12345, 1030},  // in the second bank (bank byte 0)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.at);
-    Rig rig(Module(c.type, c.sizeMiB, c.sizeMiB == 64));
+    Rig rig{Module(c.type)};
     const std::string reference = rig.dir.File("ref.bin");
     auto image = rig.FlashImage();
     image[c.at] ^= 0x01;
@@ -172,7 +147,7 @@ TEST(CheckJob, WrongSizeReferenceIsRefusedBeforeAnyRead) {
       {67108864, "File too long: %s (67108864 bytes, the flash holds 16777216 bytes)"},
   };
   for (const auto& [size, pattern] : cases) {
-    Rig rig(Module(0x03, 16, false));
+    Rig rig{Module(kModule16M)};
     const std::string reference = rig.dir.File("reference.bin");
     WriteFileBytes(reference, rig.FlashImage());
     std::filesystem::resize_file(reference, size);
@@ -212,7 +187,7 @@ TEST(ReadJob, StoppedReadLeavesTheEarlierDumpAsItWas) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig rig(Module(0x03, 16, false));
+    Rig rig{Module(kModule16M)};
     const std::string dump = rig.dir.File("dump.bin");
     const std::vector<uint8_t> earlier(123457, 0xA5);
     WriteFileBytes(dump, earlier);
@@ -264,7 +239,7 @@ bool AsOrdinaryUser(const std::function<bool()>& body) {
 // A dump the user may not overwrite, or a folder the user may not write in, is refused
 // as it was before dumps went through a temporary file: nothing changes on the disk.
 TEST(ReadJob, DumpWithoutWritePermissionIsRefusedAndLeftAlone) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   std::filesystem::permissions(rig.dir.Path(), std::filesystem::perms::all);
   std::filesystem::create_directory(rig.dir.File("open"));
   std::filesystem::permissions(rig.dir.File("open"), std::filesystem::perms::all);
@@ -293,7 +268,7 @@ TEST(ReadJob, DumpWithoutWritePermissionIsRefusedAndLeftAlone) {
 // Where the dump lands: a complete read replaces an existing file through a link's
 // target, and is written in place into a device, which cannot be replaced.
 TEST(ReadJob, CompleteDumpReplacesTheFileOrLinkTarget) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string target = rig.dir.File("target.bin");
   const std::string link = rig.dir.File("link.bin");
   WriteFileBytes(target, std::vector<uint8_t>(10, 1));
@@ -315,7 +290,7 @@ TEST(ReadJob, CompleteDumpReplacesTheFileOrLinkTarget) {
   rig.SelectRead("/dev/null");
   btnStartClick(rig.ctx);
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-  EXPECT_EQ(rig.Lines()[rig.Lines().size() - 3], "[09:05:07] Read done, 0:00:00");
+  EXPECT_EQ(LastOf(rig.Lines(), 3)[0], "[09:05:07] Read done, 0:00:00");
 }
 
 TEST(ReadJob, FileFailures) {
@@ -331,19 +306,19 @@ TEST(ReadJob, FileFailures) {
       {"/dev/full", "[09:05:07] File write error: /dev/full"},
   };
   for (const Case& c : cases) {
-    Rig rig(Module(0x03, 16, false));
+    Rig rig{Module(kModule16M)};
     rig.SelectRead(c.path);
     btnStartClick(rig.ctx);
     EXPECT_EQ(rig.ctx.log.Last().text, c.line);
     EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
-    EXPECT_NE(rig.Lines()[rig.Lines().size() - 2], "[09:05:07] Read done, 0:00:00");
+    EXPECT_NE(LastOf(rig.Lines(), 2)[0], "[09:05:07] Read done, 0:00:00");
     EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
     EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   }
 }
 
 TEST(ReadJob, FlashResetFailureOpensNoFile) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   rig.device->Faults().atTransfer = 7;  // after version, type, chip ID and bus width
   const std::string dump = rig.dir.File("dump.bin");
   rig.SelectRead(dump);
@@ -367,10 +342,10 @@ class ManualVerification : public ::testing::TestWithParam<ManualCase> {};
 
 TEST_P(ManualVerification, ComparesWhatWasTyped) {
   const ManualCase& c = GetParam();
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
-  std::string md5 = ToolDigest("md5sum", dump);
+  std::string md5 = SystemDigest("md5sum", dump);
   if (c.upper)
     std::transform(md5.begin(), md5.end(), md5.begin(), ::toupper);
   rig.window.SetChecked(Control::RadioButton2, true);
@@ -381,12 +356,13 @@ TEST_P(ManualVerification, ComparesWhatWasTyped) {
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
 
-  const auto entries = rig.Entries();
+  // The done line, the verdicts, then the sequence's own last line.
+  const auto entries = LastOf(rig.Entries(), c.lines.size() + 2);
   std::vector<std::pair<std::string, LogColour>> verdicts;
-  for (size_t i = entries.size() - 1 - c.lines.size(); i + 1 < entries.size(); ++i)
+  for (size_t i = 1; i + 1 < entries.size(); ++i)
     verdicts.emplace_back(entries[i].text, entries[i].colour);
   EXPECT_EQ(verdicts, c.lines);
-  EXPECT_EQ(entries[entries.size() - 2 - c.lines.size()].text, "[09:05:07] Read done, 0:00:00");
+  EXPECT_EQ(entries[0].text, "[09:05:07] Read done, 0:00:00");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -406,12 +382,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
   DumpHashRecord known;
   known.description = "Known image";
-  known.md5Text = ToolDigest("md5sum", dump);
+  known.md5Text = SystemDigest("md5sum", dump);
   known.sha1Text = std::string(40, '0');
   known.crcText = "00000000";  // not checked: no line for it
   rig.ctx.database.dumpHashes = {known};
@@ -419,30 +395,27 @@ TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
 
-  const auto entries = rig.Entries();
-  const size_t n = entries.size();
-  EXPECT_EQ(entries[n - 3].text, "Defailt hash (MD5) match: Known image");
-  EXPECT_EQ(entries[n - 3].colour, LogColour::Purple);
-  EXPECT_EQ(entries[n - 2].text, "SHA1 check FAIL");
-  EXPECT_EQ(entries[n - 2].colour, LogColour::Red);
-  EXPECT_EQ(entries[n - 1].text, "[09:05:07] Jobs successful done");
+  const auto entries = LastOf(rig.Entries(), 3);
+  EXPECT_EQ(entries[0].text, "Defailt hash (MD5) match: Known image");
+  EXPECT_EQ(entries[0].colour, LogColour::Purple);
+  EXPECT_EQ(entries[1].text, "SHA1 check FAIL");
+  EXPECT_EQ(entries[1].colour, LogColour::Red);
+  EXPECT_EQ(entries[2].text, "[09:05:07] Jobs successful done");
 }
 
 TEST(ReadJob, AutoMatchWithAgreeingCheckedDigests) {
-  Rig rig(Module(0x03, 16, false));
+  Rig rig{Module(kModule16M)};
   const std::string dump = rig.dir.File("dump.bin");
   WriteFileBytes(dump, rig.FlashImage());
   rig.ctx.database.settings = {HashMode::Checked, HashMode::Main, HashMode::Checked};
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);  // first run: learn the CRC text the tool shows
-  DumpHashRecord known{"Pattern 16M", ToolDigest("md5sum", dump), ToolDigest("sha1sum", dump),
+  DumpHashRecord known{"Pattern 16M", SystemDigest("md5sum", dump), SystemDigest("sha1sum", dump),
                        rig.window.Text(Control::CRC_result)};
   rig.ctx.database.dumpHashes = {known};
   btnStartClick(rig.ctx);
 
-  const auto lines = rig.Lines();
-  const std::vector<std::string> tail(lines.end() - 4, lines.end());
-  EXPECT_EQ(tail,
+  EXPECT_EQ(LastOf(rig.Lines(), 4),
             (std::vector<std::string>{"Defailt hash (SHA1) match: Pattern 16M", "MD5 check OK",
                                       "AGI CRC check OK", "[09:05:07] Jobs successful done"}));
 }

@@ -20,11 +20,10 @@ namespace {
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-using testdata::ColourName;
-using testdata::kBlock;
 using testdata::Noise;
 using testdata::Stamp;
 constexpr size_t kMiB = size_t(1) << 20;
+constexpr auto kErased = sim::InitialContents::Erased;
 
 bool AllErased(const Bytes& bytes, size_t from) {
   return Bytes(bytes.begin() + static_cast<long>(from), bytes.end()) ==
@@ -36,65 +35,29 @@ Bytes Slice(const Bytes& bytes, size_t from, size_t size) {
                bytes.begin() + static_cast<long>(from + size));
 }
 
-// 0x03: 16M, one bank; 0x05: 32M, two banks.
-sim::DeviceConfig Module(int sizeMiB,
-                         sim::InitialContents contents = sim::InitialContents::Erased) {
-  sim::DeviceConfig config;
-  config.model.sizeMiB = sizeMiB;
-  config.model.dualBank = sizeMiB == 32;
-  config.model.moduleType = sizeMiB == 32 ? 0x05 : 0x03;
-  config.model.contents = contents;
-  return config;
-}
-
-// A rig connected and identified; the record and the log position are taken after
-// identification so that only the write job's work is looked at.
-struct WriteRig {
+// A rig connected and identified, with the write job's source in its folder.
+struct WriteRig : Rig {
   explicit WriteRig(const sim::DeviceConfig& config,
                     const std::function<void(Rig&)>& beforeConnect = {})
-      : rig(config) {
+      : Rig(config) {
     if (beforeConnect)
-      beforeConnect(rig);
-    EXPECT_EQ(ConnectAndIdentify(rig.ctx), 1);
-    transfersAtStart = static_cast<int>(rig.bus.Transfers().size());
-    rig.bus.ClearRecord();
-    linesAtStart = rig.ctx.log.LineCount();
-    rig.ctx.selection.WriteFileName = rig.dir.File("image.bin");
+      beforeConnect(*this);
+    Connect();
+    UseWriteFile(dir.File("image.bin"));
   }
 
-  const std::string& Path() const { return rig.ctx.selection.WriteFileName; }
+  const std::string& Path() const { return ctx.selection.WriteFileName; }
   void PutFile(const Bytes& bytes) const { WriteFileBytes(Path(), bytes); }
-
-  Strings JobLines() const {
-    Strings out;
-    const auto entries = rig.Entries();
-    for (size_t i = linesAtStart; i < entries.size(); ++i)
-      out.push_back(ColourName(entries[i].colour) + ": " + entries[i].text);
-    return out;
-  }
-
-  // The requests without the data phases.
-  Strings Commands() const {
-    Strings out;
-    for (const auto& t : rig.bus.Transfers())
-      if (t.out && t.requested != int(kBlock))
-        out.push_back(HexBytes(t.bytes));
-    return out;
-  }
 
   std::vector<sim::TransferRecord> DataPhases() const {
     std::vector<sim::TransferRecord> out;
-    for (const auto& t : rig.bus.Transfers())
+    for (const auto& t : bus.Transfers())
       if (t.out && t.requested == int(kBlock))
         out.push_back(t);
     return out;
   }
 
   std::string StartLine() const { return "Green: " + Stamp("Start write from " + Path()); }
-
-  Rig rig;
-  int transfersAtStart = 0;
-  size_t linesAtStart = 0;
 };
 
 const std::string kDone = "Green: " + Stamp("Write done, 0:00:00");
@@ -103,19 +66,19 @@ const std::string kSetAddress0 = "10 00 00 00 00";
 // ---------------------------------------------------------------------------------------
 
 TEST(WriteJob, ThirtyTwoMegDualBankSplitsTheFileBetweenTheBanks) {
-  WriteRig w(Module(32));
+  WriteRig w(Module(kModule32M).Contents(kErased));
   const Bytes file = Noise(32 * kMiB, 1);
   w.PutFile(file);
 
-  EXPECT_EQ(WriteJob(w.rig.ctx), kCommandOk);
+  EXPECT_EQ(WriteJob(w.ctx), kCommandOk);
   EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), kDone}));
 
-  const Bytes image = w.rig.FlashImage();
+  const Bytes image = w.FlashImage();
   ASSERT_EQ(image.size(), 32 * kMiB);
   EXPECT_TRUE(std::equal(image.begin(), image.end(), file.begin()));
   // The second half of the file is in the second bank (bank byte 0).
   Bytes bank0(kBlock);
-  w.rig.Model().Flash().Read(1, 0, bank0.data(), bank0.size());
+  w.Model().Flash().Read(1, 0, bank0.data(), bank0.size());
   EXPECT_EQ(bank0, Slice(file, 16 * kMiB, kBlock));
 
   // Bank 1 positioned before block 0, bank 0 before block 512 and nowhere else; write
@@ -129,17 +92,17 @@ TEST(WriteJob, ThirtyTwoMegDualBankSplitsTheFileBetweenTheBanks) {
     expected.push_back("A0");
   }
   EXPECT_EQ(w.Commands(), expected);
-  EXPECT_EQ(w.rig.window.progressMaximum, 1024);
-  EXPECT_EQ(w.rig.window.ProgressPosition(), 1024);
+  EXPECT_EQ(w.window.progressMaximum, 1024);
+  EXPECT_EQ(w.window.ProgressPosition(), 1024);
 }
 
 TEST(WriteJob, EveryBlockIsOpcodeDataStatusWithTheLongTimeoutOnTheData) {
-  WriteRig w(Module(16));
+  WriteRig w(Module(kModule16M).Contents(kErased));
   const Bytes file = Noise(16 * kMiB, 2);
   w.PutFile(file);
-  ASSERT_EQ(WriteJob(w.rig.ctx), kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx), kCommandOk);
 
-  const auto& t = w.rig.bus.Transfers();
+  const auto& t = w.bus.Transfers();
   ASSERT_EQ(t.size(), 2 + 3 * 512u);  // SetAddress, ChipSelect, then three per block
   for (size_t block = 0; block < 512; ++block) {
     const auto& opcode = t[2 + 3 * block];
@@ -155,7 +118,7 @@ TEST(WriteJob, EveryBlockIsOpcodeDataStatusWithTheLongTimeoutOnTheData) {
                 status.timeout == 1000)
         << block;
   }
-  EXPECT_EQ(w.rig.FlashImage(), file);
+  EXPECT_EQ(w.FlashImage(), file);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -171,9 +134,10 @@ class WriteOpcode : public testing::TestWithParam<ModeCase> {};
 
 TEST_P(WriteOpcode, EveryBlockUsesTheOpcodeOfTheWriteMode) {
   const ModeCase& c = GetParam();
-  WriteRig w(Module(16), [&](Rig& rig) { rig.ctx.database.chips[0].writeMode = c.writeMode; });
+  WriteRig w(Module(kModule16M).Contents(kErased),
+             [&](Rig& rig) { rig.ctx.database.chips[0].writeMode = c.writeMode; });
   w.PutFile(Noise(16 * kMiB, 3));
-  ASSERT_EQ(WriteJob(w.rig.ctx), kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx), kCommandOk);
   Strings expected = {kSetAddress0, "23 01"};
   expected.insert(expected.end(), 512, c.opcode);
   EXPECT_EQ(w.Commands(), expected);
@@ -188,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(WriteJob, WriteOpcode,
 // an earlier identification must not pick the opcode.
 TEST(WriteJob, UnknownChipFallbackWritesWithModeZero) {
   for (const int size : {16, 32}) {
-    Rig rig(Module(size));
+    Rig rig(Module(size == 32 ? kModule32M : kModule16M).Contents(kErased));
     ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
     ASSERT_EQ(rig.ctx.session.chip.writeMode, 1);  // the known chip: opcode A0
     CloseProgrammer(rig.ctx.session.handle);
@@ -218,15 +182,15 @@ TEST(WriteJob, UnknownChipFallbackWritesWithModeZero) {
 // Progress.
 
 TEST(WriteJob, ProgressLineCountsUpFromZeroToNinetyNinePercent) {
-  WriteRig w(Module(16));
+  WriteRig w(Module(kModule16M).Contents(kErased));
   w.PutFile(Noise(16 * kMiB, 5));
   std::vector<EventLog::Entry> lastLine;
   std::vector<int> position;
-  w.rig.window.onProcessEvents = [&] {
-    lastLine.push_back(w.rig.ctx.log.Last());
-    position.push_back(w.rig.window.ProgressPosition());
+  w.window.onProcessEvents = [&] {
+    lastLine.push_back(w.ctx.log.Last());
+    position.push_back(w.window.ProgressPosition());
   };
-  ASSERT_EQ(WriteJob(w.rig.ctx), kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx), kCommandOk);
 
   // Events at the start, after the two opening lines and after every block.
   ASSERT_EQ(lastLine.size(), 2 + 512u);
@@ -240,7 +204,7 @@ TEST(WriteJob, ProgressLineCountsUpFromZeroToNinetyNinePercent) {
   }
   EXPECT_EQ(lastLine[2].text, "Writing 0%");
   EXPECT_EQ(lastLine.back().text, "Writing 99%");
-  EXPECT_EQ(w.rig.window.progressMaximum, 512);
+  EXPECT_EQ(w.window.progressMaximum, 512);
   EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), kDone}));
 }
 
@@ -248,23 +212,23 @@ TEST(WriteJob, ProgressLineCountsUpFromZeroToNinetyNinePercent) {
 // Cancel.
 
 TEST(WriteJob, CancelDuringBlockFourLeavesFiveBlocksWritten) {
-  WriteRig w(Module(16));
+  WriteRig w(Module(kModule16M).Contents(kErased));
   const Bytes file = Noise(16 * kMiB, 6);
   w.PutFile(file);
   // The click arrives while block 4 (the fifth) is on its way; it is handled after it.
-  w.rig.window.onProcessEvents = [&] {
-    if (w.rig.Model().WriteBlocks() == 5)
-      btnCancelClick(w.rig.ctx);
+  w.window.onProcessEvents = [&] {
+    if (w.Model().WriteBlocks() == 5)
+      btnCancelClick(w.ctx);
   };
-  EXPECT_EQ(WriteJob(w.rig.ctx), kCommandFailed);
+  EXPECT_EQ(WriteJob(w.ctx), kCommandFailed);
 
   EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), "Red: " + Stamp("Operation cancelled")}));
   EXPECT_EQ(w.DataPhases().size(), 5u);
   EXPECT_EQ(w.Commands().size(), 2 + 5u);  // nothing after block 4
-  const Bytes image = w.rig.FlashImage();
+  const Bytes image = w.FlashImage();
   EXPECT_EQ(Slice(image, 0, 5 * kBlock), Slice(file, 0, 5 * kBlock));
   EXPECT_TRUE(AllErased(image, 5 * kBlock));
-  EXPECT_EQ(w.rig.window.ProgressPosition(), 5);
+  EXPECT_EQ(w.window.ProgressPosition(), 5);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -352,25 +316,25 @@ class WriteFails : public testing::TestWithParam<FailCase> {};
 
 TEST_P(WriteFails, StopsWithItsRedLinesAndTheBlocksBefore) {
   const FailCase& c = GetParam();
-  sim::DeviceConfig config = Module(c.sizeMiB);
+  sim::DeviceConfig config = Module(c.sizeMiB == 32 ? kModule32M : kModule16M).Contents(kErased);
   c.setUp(config);
   WriteRig w(config);
   if (c.failTransfer >= 0) {
-    w.rig.device->Faults().atTransfer = w.transfersAtStart + c.failTransfer;
-    w.rig.device->Faults().kind = c.kind;
+    w.device->Faults().atTransfer = w.transfersAtMark + c.failTransfer;
+    w.device->Faults().kind = c.kind;
   }
   const Bytes file = Noise(size_t(c.sizeMiB) * kMiB, 8);
   w.PutFile(file);
 
-  EXPECT_EQ(WriteJob(w.rig.ctx), kCommandFailed);
+  EXPECT_EQ(WriteJob(w.ctx), kCommandFailed);
   Strings expected = {w.StartLine()};
   expected.insert(expected.end(), c.linesAfterStart.begin(), c.linesAfterStart.end());
   EXPECT_EQ(w.JobLines(), expected);
   ASSERT_FALSE(w.Commands().empty());
   EXPECT_EQ(w.Commands().back(), c.lastCommand);
-  EXPECT_EQ(w.rig.window.ProgressPosition(), c.blocksDone);
+  EXPECT_EQ(w.window.ProgressPosition(), c.blocksDone);
 
-  const Bytes image = w.rig.FlashImage();
+  const Bytes image = w.FlashImage();
   const size_t written = c.blocksInFlash * kBlock;
   EXPECT_EQ(Slice(image, 0, written), Slice(file, 0, written));
   EXPECT_TRUE(AllErased(image, written));
@@ -380,14 +344,14 @@ INSTANTIATE_TEST_SUITE_P(WriteJob, WriteFails, testing::ValuesIn(FailCases()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(WriteJob, ErrorAnswerStaysVisibleAboveTheWriteErrorLine) {
-  sim::DeviceConfig config = Module(16);
+  sim::DeviceConfig config = Module(kModule16M).Contents(kErased);
   config.model.writeStatus = 0x5A;
   config.model.writeStatusAtBlock = 7;
   WriteRig w(config);
   w.PutFile(Noise(16 * kMiB, 9));
-  ASSERT_EQ(WriteJob(w.rig.ctx), kCommandFailed);
+  ASSERT_EQ(WriteJob(w.ctx), kCommandFailed);
   // The last exchanges: the status byte, then the 11-byte answer; nothing after.
-  const auto& t = w.rig.bus.Transfers();
+  const auto& t = w.bus.Transfers();
   ASSERT_GE(t.size(), 2u);
   const auto& status = t[t.size() - 2];
   const auto& answer = t.back();
@@ -422,7 +386,7 @@ std::vector<RefusedCase> RefusedCases() {
       {"MissingFile", 16, openError},
       {"MissingFolder", 16,
        [openError](WriteRig& w) {
-         w.rig.ctx.selection.WriteFileName = w.rig.dir.File("no-such-folder/image.bin");
+         w.ctx.selection.WriteFileName = w.dir.File("no-such-folder/image.bin");
          return openError(w);
        }},
       {"Directory", 16,
@@ -439,7 +403,7 @@ std::vector<RefusedCase> RefusedCases() {
       {"CancelledBeforeTheJob", 16,
        [](WriteRig& w) {
          w.PutFile(Bytes(16 * kMiB, 0x5A));
-         w.rig.ctx.cancelFlag = true;
+         w.ctx.cancelFlag = true;
          return "Red: " + Stamp("Operation cancelled");
        }},
   };
@@ -449,23 +413,23 @@ class WriteRefuses : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(WriteRefuses, BeforeAnyDeviceCommand) {
   const RefusedCase& c = GetParam();
-  WriteRig w(Module(c.sizeMiB));
+  WriteRig w(Module(c.sizeMiB == 32 ? kModule32M : kModule16M).Contents(kErased));
   const std::string line = c.prepare(w);
 
-  EXPECT_EQ(WriteJob(w.rig.ctx), kCommandFailed);
+  EXPECT_EQ(WriteJob(w.ctx), kCommandFailed);
   EXPECT_EQ(w.JobLines(), Strings{line});
-  EXPECT_TRUE(w.rig.bus.Transfers().empty());
-  EXPECT_EQ(w.rig.Model().Flash().AllocatedChunks(), 0u);  // nothing programmed
+  EXPECT_TRUE(w.bus.Transfers().empty());
+  EXPECT_EQ(w.Model().Flash().AllocatedChunks(), 0u);  // nothing programmed
 }
 
 INSTANTIATE_TEST_SUITE_P(WriteJob, WriteRefuses, testing::ValuesIn(RefusedCases()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(WriteJob, PathWithPercentSignsIsShownAsItIs) {
-  WriteRig w(Module(16));
-  w.rig.ctx.selection.WriteFileName = w.rig.dir.File("100%s %d %x.bin");
+  WriteRig w(Module(kModule16M).Contents(kErased));
+  w.ctx.selection.WriteFileName = w.dir.File("100%s %d %x.bin");
   w.PutFile(Noise(16 * kMiB, 11));
-  ASSERT_EQ(WriteJob(w.rig.ctx), kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx), kCommandOk);
   EXPECT_EQ(w.JobLines(), (Strings{"Green: " + Stamp("Start write from " + w.Path()), kDone}));
 }
 

@@ -161,7 +161,7 @@ TEST(FindProgrammer, FirstMatchThatCannotBeOpenedEndsTheSearch) {
   sim::SimDevice& first = rig.bus.AddProgrammer(busy);
   sim::SimDevice& second = rig.bus.AddProgrammer();
   EXPECT_FALSE(rig.Open());
-  EXPECT_EQ(rig.MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(rig.window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
   ASSERT_EQ(rig.bus.CallCount("usb_open"), 1);
   for (const sim::ApiCall& call : rig.bus.Calls())
     if (call.name == "usb_open") {
@@ -175,7 +175,7 @@ TEST(OpenProgrammerLink, EveryAttemptStartsAfreshSoALateProgrammerIsFound) {
   EXPECT_FALSE(rig.Open());
   rig.bus.AddProgrammer();
   EXPECT_TRUE(rig.Open());
-  EXPECT_EQ(rig.MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(rig.window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
   EXPECT_EQ(rig.bus.CallCount("usb_init"), 2);
   EXPECT_EQ(rig.bus.CallCount("usb_find_busses"), 2);
   EXPECT_EQ(rig.bus.CallCount("usb_find_devices"), 2);

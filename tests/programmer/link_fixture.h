@@ -29,12 +29,6 @@ struct LinkRig {
     bus.ClearRecord();
     return device;
   }
-
-  std::vector<std::string> MessageTexts() const {
-    std::vector<std::string> texts;
-    for (const auto& m : window.messages) texts.push_back(m.text);
-    return texts;
-  }
 };
 
 using Bytes = std::vector<uint8_t>;

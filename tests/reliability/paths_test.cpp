@@ -55,9 +55,9 @@ TEST(LongPaths, ReadCheckAndWriteShowTheWholePath) {
   rig.SelectRead(dump);
   btnStartClick(rig.ctx);
   EXPECT_TRUE(tape.Contains(kStart + "Selected file for read: " + dump));
-  EXPECT_TRUE(tape.Contains(kStart + "Start read to " + dump)) << Texts(tape).back();
+  EXPECT_TRUE(tape.Contains(kStart + "Start read to " + dump)) << LastOf(Texts(tape), 1)[0];
   EXPECT_EQ(rig.ctx.log.Last().text, kStart + "Jobs successful done");
-  EXPECT_TRUE(WholeFile(dump) == rig.FlashImage());
+  EXPECT_TRUE(ReadFileBytes(dump) == rig.FlashImage());
 
   rig.SelectCheck(dump);
   btnStartClick(rig.ctx);
@@ -71,7 +71,7 @@ TEST(LongPaths, ReadCheckAndWriteShowTheWholePath) {
   btnStartClick(rig.ctx);
   EXPECT_TRUE(tape.Contains(kStart + "Start write from " + dump));
   EXPECT_EQ(rig.ctx.log.Last().text, kStart + "Jobs successful done");
-  EXPECT_TRUE(WholeFile(dump) == rig.FlashImage());
+  EXPECT_TRUE(ReadFileBytes(dump) == rig.FlashImage());
 }
 
 TEST(LongPaths, MissingFileIsNamedWhole) {

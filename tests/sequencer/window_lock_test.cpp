@@ -89,7 +89,7 @@ TEST_P(WindowLock, LockedWheneverAJobLetsEventsThrough) {
   btnStartClick(rig.ctx);
   EXPECT_GT(events, 2 * 512);  // the read, the erase and the write all ran
   EXPECT_TRUE(problems.empty()) << problems.size() << " times, first: " << problems.front();
-  EXPECT_EQ(rig.Lines().back(), Stamp("Jobs successful done"));
+  EXPECT_EQ(LastOf(rig.Lines(), 1)[0], Stamp("Jobs successful done"));
 }
 
 TEST_P(WindowLock, IdleAfterASuccessfulSequence) {
@@ -99,7 +99,7 @@ TEST_P(WindowLock, IdleAfterASuccessfulSequence) {
   // Before the first sequence the two result boxes are shown disabled.
   ASSERT_FALSE(rig.window.IsEnabled(Control::MD5_result));
   btnStartClick(rig.ctx);
-  ASSERT_EQ(rig.Lines().back(), Stamp("Jobs successful done"));
+  ASSERT_EQ(LastOf(rig.Lines(), 1)[0], Stamp("Jobs successful done"));
   ExpectIdle(rig, GetParam());
 }
 
@@ -109,7 +109,7 @@ TEST_P(WindowLock, IdleAfterAFailedSequence) {
   rig.SelectRead(rig.dir.File("no-such-folder/read.bin"));
   rig.SelectErase();
   btnStartClick(rig.ctx);
-  ASSERT_EQ(rig.Entries().back().colour, LogColour::Red);
+  ASSERT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
   ExpectIdle(rig, GetParam());
 }
 
@@ -123,7 +123,7 @@ TEST(StartSequence, LockClearsACancelFlagLeftFromBefore) {
   rig.SelectErase();
   rig.ctx.cancelFlag = true;
   btnStartClick(rig.ctx);
-  EXPECT_EQ(rig.Lines().back(), Stamp("Jobs successful done"));
+  EXPECT_EQ(LastOf(rig.Lines(), 1)[0], Stamp("Jobs successful done"));
 }
 
 TEST(StartSequence, CancelOnlyRaisesTheFlagAndExitOnlyClosesTheWindow) {
@@ -188,7 +188,7 @@ TEST_P(LinkClosing, ReleasesThenClosesOncePerOpen) {
   c.select(rig);
   for (int press = 1; press <= 2; ++press) {
     btnStartClick(rig.ctx);
-    EXPECT_EQ(rig.Entries().back().colour, c.lastColour) << rig.Lines().back();
+    EXPECT_EQ(rig.ctx.log.Last().colour, c.lastColour) << rig.ctx.log.Last().text;
     const auto& calls = rig.bus.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[calls.size() - 2].name, "usb_release_interface");

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,14 +11,6 @@ namespace {
 
 constexpr size_t kMiB = size_t{1} << 20;
 constexpr size_t kChunk = sim::FlashMemory::kChunkSize;
-
-std::vector<uint8_t> WholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::vector<uint8_t> bytes(in ? static_cast<size_t>(in.tellg()) : 0);
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
-}
 
 TEST(PatternByte, FollowsItsFormulaOverTheWholeModule) {
   struct Case {
@@ -150,7 +141,7 @@ TEST(FlashMemory, ImageLoadsReplaceAndSaveInDumpOrder) {
   EXPECT_EQ(out.back(), 0x00);  // the rest keeps its contents
 
   ASSERT_TRUE(flash.SaveImageFile(dir.File("all.bin")));
-  const std::vector<uint8_t> saved = WholeFile(dir.File("all.bin"));
+  const std::vector<uint8_t> saved = ReadFileBytes(dir.File("all.bin"));
   EXPECT_EQ(saved, flash.Image());
   EXPECT_EQ(saved.size(), 32 * kMiB);
 

@@ -132,20 +132,25 @@ TEST(SimBus, FaultOnTheNthBlockOfAReadOrAWrite) {
   sim::SimBus bus;
   sim::SimDevice& device = bus.AddProgrammer(
       {.faults = {.kind = sim::FaultKind::Error, .atReadBlock = 2, .atWriteBlock = 1}});
-  usb_dev_handle* h = OpenFirst(bus);
-  for (int block = 0; block < 3; ++block) {
-    EXPECT_EQ(Write(bus, h, {0x12}), 1);
-    EXPECT_EQ(Read(bus, h, 0x8000), block == 2 ? -EIO : 0x8000) << block;
-  }
-  const Bytes data(64, 0);
-  for (int block = 0; block < 2; ++block) {
-    EXPECT_EQ(Write(bus, h, {0x11}), 1);
-    EXPECT_EQ(Write(bus, h, data), block == 1 ? -EIO : 64) << block;
-    if (block == 0) {
-      EXPECT_EQ(Read(bus, h, 1), 1);
+  // The block counts start again at every open: each session fails the same blocks.
+  for (int session = 0; session < 2; ++session) {
+    SCOPED_TRACE("session " + std::to_string(session));
+    usb_dev_handle* h = OpenFirst(bus);
+    for (int block = 0; block < 3; ++block) {
+      EXPECT_EQ(Write(bus, h, {0x12}), 1);
+      EXPECT_EQ(Read(bus, h, 0x8000), block == 2 ? -EIO : 0x8000) << block;
     }
+    const Bytes data(64, 0);
+    for (int block = 0; block < 2; ++block) {
+      EXPECT_EQ(Write(bus, h, {0x11}), 1);
+      EXPECT_EQ(Write(bus, h, data), block == 1 ? -EIO : 64) << block;
+      if (block == 0) {
+        EXPECT_EQ(Read(bus, h, 1), 1);
+      }
+    }
+    EXPECT_EQ(device.Model().WriteBlocks(), 1);
+    bus.Close(h);
   }
-  EXPECT_EQ(device.Model().WriteBlocks(), 1);
 }
 
 TEST(SimBus, VanishedDeviceFailsEveryLaterTransfer) {

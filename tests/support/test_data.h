@@ -12,8 +12,6 @@
 
 namespace testdata {
 
-inline constexpr size_t kBlock = 0x8000;
-
 // A log text with the fixed test time stamp in front.
 inline std::string Stamp(const std::string& text) {
   return std::string(kStamp) + text;

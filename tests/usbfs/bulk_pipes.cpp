@@ -22,7 +22,7 @@ void BulkPipes::Out(const uint8_t* data, size_t size) {
   }
   outData_.insert(outData_.end(), data, data + size);
   const bool shortPacket = size % kBulkPacket != 0;
-  if (outData_.size() >= kFirmwareBlock || shortPacket) {
+  if (outData_.size() >= kBlock || shortPacket) {
     model_.Receive(outData_.data(), outData_.size());
     outData_.clear();
   }
@@ -32,7 +32,7 @@ std::optional<size_t> BulkPipes::In(uint8_t* out, size_t size) {
   if (PendingIn() == 0 && model_.ReadBlockPending()) {
     // The model streams as much as it is asked for and counts one block per call, so
     // it is asked once for the whole block.
-    inData_.assign(kFirmwareBlock, 0);
+    inData_.assign(kBlock, 0);
     inPos_ = 0;
     const int sent = model_.Send(inData_.data(), inData_.size());
     inData_.resize(static_cast<size_t>(std::max(sent, 0)));

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "sim/device_model.h"
+#include "tests/support/test_constants.h"
 
 namespace usbfs {
 
-// The firmware's block: the length of a ReadBlock answer and of a WriteBlock data phase.
-inline constexpr size_t kFirmwareBlock = 0x8000;
 // Bulk packets on a high-speed pipe; a shorter one ends a transfer.
 inline constexpr size_t kBulkPacket = 512;
 

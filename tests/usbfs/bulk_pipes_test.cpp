@@ -14,7 +14,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t kUrb = 16384;  // libusb-0.1's largest URB
 
 struct PipesTest : ::testing::Test {
-  sim::DeviceModel model{Module16M()};
+  sim::DeviceModel model{Module(kModule16M).Model()};
   usbfs::BulkPipes pipes{model};
 
   void Request(Bytes bytes) { pipes.Out(bytes.data(), bytes.size()); }
@@ -42,12 +42,12 @@ TEST_F(PipesTest, ReadBlockCrossesTwoUrbsAndCountsOnce) {
     const auto first = In(kUrb);
     const auto second = In(kUrb);
     ASSERT_TRUE(first && second);
-    EXPECT_EQ(*first, Image(block * usbfs::kFirmwareBlock, kUrb)) << "block " << block;
-    EXPECT_EQ(*second, Image(block * usbfs::kFirmwareBlock + kUrb, kUrb)) << "block " << block;
+    EXPECT_EQ(*first, Image(block * kBlock, kUrb)) << "block " << block;
+    EXPECT_EQ(*second, Image(block * kBlock + kUrb, kUrb)) << "block " << block;
     EXPECT_EQ(model.ReadBlocks(), block + 1);
     EXPECT_EQ(pipes.PendingIn(), 0u);
   }
-  EXPECT_EQ(model.Address(), 3 * usbfs::kFirmwareBlock);
+  EXPECT_EQ(model.Address(), 3 * kBlock);
   // The block is over: the device has nothing more to say.
   EXPECT_FALSE(In(kUrb));
 }
@@ -61,7 +61,7 @@ TEST_F(PipesTest, UrbsOfOtherSizesTakeTheBlockInPieces) {
     ASSERT_TRUE(part);
     got.insert(got.end(), part->begin(), part->end());
   }
-  EXPECT_EQ(got, Image(0, usbfs::kFirmwareBlock));
+  EXPECT_EQ(got, Image(0, kBlock));
   EXPECT_EQ(model.ReadBlocks(), 1);
 }
 
@@ -96,9 +96,9 @@ TEST_F(PipesTest, ShortAnswersFitTheUrbTheHostAsksFor) {
 }
 
 TEST_F(PipesTest, DataPhaseIsPutTogetherBeforeTheModelSeesIt) {
-  sim::DeviceModel erased{Module16M(sim::InitialContents::Erased)};
+  sim::DeviceModel erased{Module(kModule16M).Contents(sim::InitialContents::Erased).Model()};
   usbfs::BulkPipes p{erased};
-  Bytes block(usbfs::kFirmwareBlock);
+  Bytes block(kBlock);
   std::iota(block.begin(), block.end(), uint8_t{7});
   const uint8_t opcode = 0xA0;
   p.Out(&opcode, 1);
@@ -117,7 +117,7 @@ TEST_F(PipesTest, DataPhaseIsPutTogetherBeforeTheModelSeesIt) {
 }
 
 TEST_F(PipesTest, AShortPacketEndsADataPhaseEarly) {
-  sim::DeviceModel erased{Module16M(sim::InitialContents::Erased)};
+  sim::DeviceModel erased{Module(kModule16M).Contents(sim::InitialContents::Erased).Model()};
   usbfs::BulkPipes p{erased};
   const Bytes data(1000, 0x5A);  // not a whole number of 512-byte packets
   const uint8_t opcode = 0x11;

@@ -66,7 +66,7 @@ struct FailureCase {
 TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
   auto version = [](std::vector<uint8_t> answer) {
     return [answer](UsbfsTest& t) {
-      sim::ModelConfig model = Module16M();
+      sim::ModelConfig model = Module(kModule16M).Model();
       model.version = answer;
       t.AddProgrammer(model);
     };
@@ -75,7 +75,7 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
     return [change](UsbfsTest& t) {
       usbfs::UsbfsFaults f;
       change(f);
-      t.AddProgrammer(Module16M(), f);
+      t.AddProgrammer(Module(kModule16M).Model(), f);
     };
   };
   const Names scan = {"CONNECTINFO", "IOCTL"};
@@ -85,7 +85,7 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
       {"EmptyBus", [](UsbfsTest&) {}, "Device not found", {}},
       {"OnlyAForeignDevice",
        [](UsbfsTest& t) {
-         t.bed->AddProgrammer({1, 9}, Module16M(), {}, 0xFFFF, 0x0202);
+         t.bed->AddProgrammer({1, 9}, Module(kModule16M).Model(), {}, 0xFFFF, 0x0202);
        },
        "Device not found", scan},
       {"ConfigurationRefused",
@@ -122,11 +122,11 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
 
 TEST_F(UsbfsTest, AProgrammerPluggedInAfterAFailedStartIsFound) {
   EXPECT_FALSE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
 
   usbfs::UsbfsProgrammer& programmer = AddProgrammer();
   EXPECT_TRUE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
   EXPECT_EQ(programmer.Requests(), (std::vector<std::string>{"13"}));
   CloseProgrammer(ctx.session.handle);
   EXPECT_EQ(bed->OpenDescriptors(programmer), 0);

@@ -27,11 +27,11 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   faults.vanishWhen = [](const usbfs::UrbView& urb) {
     return urb.in && urb.blocksRead == kFailingBlock + 1 && urb.pendingIn == kUrbSize;
   };
-  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(), faults);
+  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
-  SelectRead(dump);
+  UseReadFile(dump);
   window.SetText(Control::MD5_result, "left from before");
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
@@ -65,7 +65,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   // Start again with the programmer's node gone: the library drops it from its list.
   bed->Unplug(programmer);
   EXPECT_EQ(ConnectAndIdentify(ctx), 0);
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Device not found"}));
+  EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
 }
 
 TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
@@ -75,10 +75,10 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   faults.hangWhen = [](const usbfs::UrbView& urb) {
     return urb.in && urb.blocksRead == kStuckBlock && urb.pendingIn == 0;
   };
-  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(), faults);
+  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
-  SelectRead(dump);
+  UseReadFile(dump);
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
 

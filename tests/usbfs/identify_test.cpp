@@ -22,14 +22,14 @@ struct IdentifyCase {
 };
 
 std::vector<IdentifyCase> Cases() {
-  sim::ModelConfig narrow = Module16M();
+  sim::ModelConfig narrow = Module(kModule16M).Model();
   narrow.moduleType = 0x05;  // 32M, two banks
   narrow.sizeMiB = 32;
   narrow.dualBank = true;
   narrow.chipId = {0x01, 0xA7, 0x12, 0x5C};
   return {
       {"Wide16M",
-       Module16M(),
+       Module(kModule16M).Model(),
        {{"Macronix, MX29LV640", LogColour::Purple}, {"Flash module: 16M", LogColour::Purple}},
        512,
        {"13", "16", "36", "18"},

@@ -9,7 +9,7 @@
 #include "flash/identify.h"
 #include "flash/jobs.h"
 #include "programmer/commands.h"
-#include "tests/usbfs/digest_tools.h"
+#include "tests/support/system_digest.h"
 #include "tests/usbfs/usbfs_fixture.h"
 
 namespace {
@@ -36,7 +36,8 @@ std::string CrcText(const Bytes& bytes) {
 }
 
 TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
-  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(sim::InitialContents::Pattern));
+  usbfs::UsbfsProgrammer& programmer =
+      AddProgrammer(Module(kModule16M).Contents(sim::InitialContents::Pattern).Model());
   const Bytes flash = programmer.WithModel([](sim::DeviceModel& m) { return m.Flash().Image(); });
   ASSERT_EQ(flash.size(), 16u << 20);
 
@@ -52,7 +53,7 @@ TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   const std::string dump = dir.File("dump.bin");
-  SelectRead(dump);
+  UseReadFile(dump);
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandOk);
   CloseProgrammer(ctx.session.handle);
@@ -74,10 +75,8 @@ TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
                              }));
 
   // On the wire: reset, the first bank at address 0, then one ReadBlock per block.
-  EXPECT_EQ(programmer.Requests(),
-            Repeated({"01", "10 00 00 00 00", "23 01"}, "12", kModule16MBlocks));
-  EXPECT_EQ(programmer.WithModel([](sim::DeviceModel& m) { return m.ReadBlocks(); }),
-            kModule16MBlocks);
+  EXPECT_EQ(programmer.Requests(), Repeated({"01", "10 00 00 00 00", "23 01"}, "12", kBlocks16M));
+  EXPECT_EQ(programmer.WithModel([](sim::DeviceModel& m) { return m.ReadBlocks(); }), kBlocks16M);
   int inUrbs = 0;
   for (const auto& urb : programmer.Urbs()) {
     EXPECT_TRUE(urb.completed && urb.reaped && !urb.discarded);
@@ -90,13 +89,14 @@ TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
         << "IN URB " << inUrbs;
     ++inUrbs;
   }
-  EXPECT_EQ(inUrbs, 2 * kModule16MBlocks);
+  EXPECT_EQ(inUrbs, 2 * kBlocks16M);
   EXPECT_EQ(programmer.InFlight(), 0);
   EXPECT_EQ(bed->OpenDescriptors(programmer), 0);
 }
 
 TEST_F(UsbfsTest, Writes16MModuleFromAFile) {
-  usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module16M(sim::InitialContents::Erased));
+  usbfs::UsbfsProgrammer& programmer =
+      AddProgrammer(Module(kModule16M).Contents(sim::InitialContents::Erased).Model());
   Bytes image(16u << 20);
   uint32_t x = 0x2545F491;  // xorshift: every block different, no byte pattern repeating
   for (uint8_t& b : image) {
@@ -109,15 +109,14 @@ TEST_F(UsbfsTest, Writes16MModuleFromAFile) {
   WriteFileBytes(source, image);
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
-  SelectWrite(source);
+  UseWriteFile(source);
   programmer.ClearRecord();
   EXPECT_EQ(WriteJob(ctx), kCommandOk);
   CloseProgrammer(ctx.session.handle);
 
   const Bytes flash = programmer.WithModel([](sim::DeviceModel& m) { return m.Flash().Image(); });
   EXPECT_TRUE(flash == image) << "the flash differs from the file";
-  EXPECT_EQ(programmer.WithModel([](sim::DeviceModel& m) { return m.WriteBlocks(); }),
-            kModule16MBlocks);
+  EXPECT_EQ(programmer.WithModel([](sim::DeviceModel& m) { return m.WriteBlocks(); }), kBlocks16M);
   EXPECT_EQ(Rows(Entries()), (std::vector<Row>{
                                  {"Macronix, MX29LV640", LogColour::Purple},
                                  {"Flash module: 16M", LogColour::Purple},
@@ -126,11 +125,11 @@ TEST_F(UsbfsTest, Writes16MModuleFromAFile) {
                              }));
 
   // Write mode 1 sends A0; the block follows as a data phase that is no request.
-  EXPECT_EQ(programmer.Requests(), Repeated({"10 00 00 00 00", "23 01"}, "A0", kModule16MBlocks));
+  EXPECT_EQ(programmer.Requests(), Repeated({"10 00 00 00 00", "23 01"}, "A0", kBlocks16M));
   // Per block: A0, the two halves of the block, and one status byte 00 back.
   const auto urbs = programmer.Urbs();
-  ASSERT_EQ(urbs.size(), 2 + 4u * kModule16MBlocks);
-  for (int block = 0; block < kModule16MBlocks; ++block) {
+  ASSERT_EQ(urbs.size(), 2 + 4u * kBlocks16M);
+  for (int block = 0; block < kBlocks16M; ++block) {
     SCOPED_TRACE("block " + std::to_string(block));
     const auto* u = &urbs[2 + 4 * static_cast<size_t>(block)];
     EXPECT_EQ(u[0].head, Bytes{0xA0});

@@ -30,11 +30,11 @@ std::string FirstProgrammerInLibraryOrder() {
 }
 
 TEST_F(UsbfsTest, OnlyTheFirstOfTwoProgrammersIsOpened) {
-  sim::ModelConfig other = Module16M();
+  sim::ModelConfig other = Module(kModule16M).Model();
   other.moduleType = 0x05;  // 32M, two banks: the log tells which module answered
   other.sizeMiB = 32;
   other.dualBank = true;
-  usbfs::UsbfsProgrammer& a = AddProgrammer(Module16M(), {}, {1, 2});
+  usbfs::UsbfsProgrammer& a = AddProgrammer(Module(kModule16M).Model(), {}, {1, 2});
   usbfs::UsbfsProgrammer& b = AddProgrammer(other, {}, {1, 3});
 
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
@@ -43,7 +43,7 @@ TEST_F(UsbfsTest, OnlyTheFirstOfTwoProgrammersIsOpened) {
   usbfs::UsbfsProgrammer& used = first == a.Node() ? a : b;
   usbfs::UsbfsProgrammer& unused = first == a.Node() ? b : a;
 
-  EXPECT_EQ(Entries().back().text, &used == &a ? "Flash module: 16M" : "Flash module: 32M");
+  EXPECT_EQ(LastOf(Entries(), 1)[0].text, &used == &a ? "Flash module: 16M" : "Flash module: 32M");
   EXPECT_EQ(used.Requests(), (std::vector<std::string>{"13", "16", "36", "18"}));
   EXPECT_EQ(bed->OpenDescriptors(used), 1);
   // The other one was only looked at by the bus scans.

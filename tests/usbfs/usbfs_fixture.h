@@ -10,39 +10,24 @@
 
 #include "app/app_context.h"
 #include "programmer/programmer_link.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/rig.h"
-#include "tests/support/temp_dir.h"
 #include "tests/usbfs/usbfs_testbed.h"
 
 inline constexpr const char* kDebianLibusb = "libusb-0.1.so.4";
-inline constexpr int kModule16MBlocks = 512;
 
-// The module the test database knows as 16M with one bank, carrying a Macronix MX29LV640
-// (16-bit bus, write mode 1).
-inline sim::ModelConfig Module16M(sim::InitialContents contents = sim::InitialContents::Pattern) {
-  sim::ModelConfig model;
-  model.moduleType = 0x03;
-  model.chipId = {0xC2, 0x7E, 0x21, 0x01};
-  model.sizeMiB = 16;
-  model.dualBank = false;
-  model.contents = contents;
-  return model;
-}
-
-class UsbfsTest : public ::testing::Test {
+// The rig with its simulated bus left unused: the tool reaches the testbed's programmers
+// through the real library.
+class UsbfsTest : public ::testing::Test, public Rig {
  public:
   UsbfsTest() {
     ctx.bindUsb = [] { return BindUsbLibrary(kDebianLibusb); };
-    ctx.now = [] { return kTestTime; };
-    ctx.database = TestDatabase();
   }
   ~UsbfsTest() override {
     // A test that stopped half-way must not leave the library holding a node.
     CloseProgrammer(ctx.session.handle);
   }
 
-  usbfs::UsbfsProgrammer& AddProgrammer(const sim::ModelConfig& model = Module16M(),
+  usbfs::UsbfsProgrammer& AddProgrammer(const sim::ModelConfig& model = Module(kModule16M).Model(),
                                         usbfs::UsbfsFaults faults = {},
                                         const usbfs::NodeAddress& address = {1, 2}) {
     return bed->AddProgrammer(address, model, std::move(faults));
@@ -53,31 +38,7 @@ class UsbfsTest : public ::testing::Test {
     bed = std::make_unique<usbfs::UsbfsTestbed>();
   }
 
-  void SelectRead(const std::string& path) {
-    ctx.selection.ReadCheckSelected = true;
-    ctx.selection.ReadMode = true;
-    ctx.selection.ReadFileName = path;
-  }
-  void SelectWrite(const std::string& path) {
-    ctx.selection.WriteSelected = true;
-    ctx.selection.WriteFileName = path;
-  }
-
-  std::vector<EventLog::Entry> Entries() const {
-    std::vector<EventLog::Entry> entries;
-    for (int i = 0; i < ctx.log.LineCount(); ++i) entries.push_back(ctx.log.Row(i));
-    return entries;
-  }
-  std::vector<std::string> MessageTexts() const {
-    std::vector<std::string> texts;
-    for (const auto& m : window.messages) texts.push_back(m.text);
-    return texts;
-  }
-
   std::unique_ptr<usbfs::UsbfsTestbed> bed = std::make_unique<usbfs::UsbfsTestbed>();
-  TempDir dir;
-  FakeWindow window;
-  AppContext ctx{window};
 };
 
 // A log row as text and colour, for whole-log comparisons.
