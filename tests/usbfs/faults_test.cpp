@@ -82,7 +82,7 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   programmer.ClearRecord();
   EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
 
-  EXPECT_EQ(Rows(Entries()).back(), (Row{"[09:05:07] Read error", LogColour::Red}));
+  EXPECT_EQ(LastOf(Rows(Entries()), 1)[0], (Row{"[09:05:07] Read error", LogColour::Red}));
   EXPECT_FALSE(std::filesystem::exists(dump));
 
   const auto urbs = programmer.Urbs();

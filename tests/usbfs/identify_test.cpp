@@ -70,7 +70,7 @@ TEST_F(UsbfsTest, IdentifiesModuleAndChipFromTheDevicesAnswers) {
     EXPECT_EQ(programmer.WithModel([](sim::DeviceModel& m) { return m.BusWidth(); }), c.busWidth);
 
     CloseProgrammer(ctx.session.handle);
-    EXPECT_EQ(programmer.IoctlNames().back(), "RELEASEINTERFACE");
+    EXPECT_EQ(LastOf(programmer.IoctlNames(), 1)[0], "RELEASEINTERFACE");
     EXPECT_EQ(bed->OpenDescriptors(programmer), 0);
   }
 }
