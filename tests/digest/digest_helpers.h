@@ -23,20 +23,3 @@ std::string AgiCrcTextOf(const Bytes& data);
 
 // A freshly initialised AGI CRC state (the struct carries 8 KiB of tables).
 std::unique_ptr<AgiCrcState> NewAgiCrc();
-
-// A file under the temporary directory holding the given bytes, removed again on
-// destruction.
-class TempFile {
- public:
-  explicit TempFile(const Bytes& contents);
-  ~TempFile();
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// Runs `tool 'path'` and returns its standard output; empty if it could not be run.
-std::string RunTool(const std::string& tool, const std::string& path);
