@@ -20,6 +20,13 @@ struct DigestStates {
   MD5Context md5{};
   SHA1Context sha1{};
   AgiCrcState crc{};
+
+  // Fresh states for the next dump: after identification and before a verify.
+  void Reset() {
+    MD5Init(md5);
+    AgiCrcInit(crc);
+    SHA1Init(sha1);
+  }
 };
 
 struct AppContext {

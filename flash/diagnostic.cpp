@@ -28,17 +28,17 @@ std::string FourBytes(const std::array<uint8_t, 4>& b) {
 
 }  // namespace
 
-void StatusTest(AppContext& ctx) {
+uint8_t StatusTest(AppContext& ctx) {
   // The test is a run of its own: a Cancel left from an earlier Start means nothing here.
   ctx.cancelFlag = false;
   JobFile status = OpenJobFile(ctx.statusPath, "wb");
   if (!status) {
     ctx.log.AppendLine(Stamped(ctx, "[%s] Can't create status file: %s", ctx.statusPath),
                        LogColour::Red);
-    return;
+    return kCommandFailed;
   }
   if (ConnectAndIdentify(ctx) != 1)
-    return;
+    return kCommandFailed;
   const ProgrammerLink& link = ctx.session.handle;
 
   FlashReset(link);
@@ -76,8 +76,9 @@ void StatusTest(AppContext& ctx) {
   // A full disk shows only when the buffered lines are flushed, at the close.
   if (!CloseWritten(status) || !written) {
     ctx.log.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
-    return;
+    return kCommandFailed;
   }
   ctx.log.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
                      LogColour::Purple);
+  return kCommandOk;
 }

@@ -37,12 +37,6 @@ void Identified(AppContext& ctx, const std::string& text) {
   ctx.log.AppendLine(text, LogColour::Purple);
 }
 
-void ResetDigests(AppContext& ctx) {
-  MD5Init(ctx.digests.md5);
-  AgiCrcInit(ctx.digests.crc);
-  SHA1Init(ctx.digests.sha1);
-}
-
 std::string IdBytes(const std::array<uint8_t, 4>& id) {
   return Hex(id[0]) + " " + Hex(id[1]) + " " + Hex(id[2]) + " " + Hex(id[3]);
 }
@@ -59,8 +53,8 @@ int IdentifySharpModule(AppContext& ctx) {
   if (SetBus16(s.handle) != kCommandOk)
     return FailWithBox(ctx, "Device error");
   s.blockCount = 2048;
-  ResetDigests(ctx);
-  RecordIdentification(ctx);
+  ctx.digests.Reset();
+  RecordIdentification(ctx, {});
   return 1;
 }
 
@@ -81,7 +75,9 @@ int ConnectAndIdentify(AppContext& ctx) {
     return 0;
   s.module = ModuleRecord{};
   s.module.moduleId = type;
-  if (!FindModule(ctx.database, s.module)) {
+  IdentifiedAs known;
+  known.module = FindModule(ctx.database, s.module);
+  if (!known.module) {
     if (!GoOn(ctx, "Flash module unknown. To try as standart 64M module?"))
       return 0;
     Identified(ctx,
@@ -95,19 +91,20 @@ int ConnectAndIdentify(AppContext& ctx) {
   if (GetChipId(s.handle, id) != kCommandOk)
     return FailWithBox(ctx, "Device error");
   s.chip.chipId = id;
-  std::string vendor;
+  known.chipRead = true;
+  const bool vendorKnown = FindVendor(ctx.database, id[0], known.vendor);
+  const std::string& vendor = known.vendor;
   std::string chipText;
-  if (FindChip(ctx.database, s.chip)) {
-    chipText = FindVendor(ctx.database, id[0], vendor)
-                   ? LogText("%s, %s", {vendor, s.chip.chipName})
-                   : LogText("Chip %s", {s.chip.chipName});
+  known.chip = FindChip(ctx.database, s.chip);
+  if (known.chip) {
+    chipText = vendorKnown ? LogText("%s, %s", {vendor, s.chip.chipName})
+                           : LogText("Chip %s", {s.chip.chipName});
   } else if (s.module.dualBank == 1) {
     if (!GoOn(ctx, "Chip unknown. To try as standart 16bit flash chip?"))
       return 0;
-    chipText = FindVendor(ctx.database, id[0], vendor)
-                   ? LogText("%s, chip unknown (%x %x %x %x)",
-                             {vendor, Hex(id[0]), Hex(id[1]), Hex(id[2]), Hex(id[3])})
-                   : "Chip unknown (" + IdBytes(id) + ")";
+    chipText = vendorKnown ? LogText("%s, chip unknown (%x %x %x %x)",
+                                     {vendor, Hex(id[0]), Hex(id[1]), Hex(id[2]), Hex(id[3])})
+                           : "Chip unknown (" + IdBytes(id) + ")";
     s.chip.busWidth = 16;
     s.chip.writeMode = 0;  // the standard write opcode, never one left from another chip
   } else {
@@ -137,8 +134,8 @@ int ConnectAndIdentify(AppContext& ctx) {
   const uint8_t bus = s.chip.busWidth == 16 ? SetBus16(s.handle) : SetBus8(s.handle);
   if (bus != kCommandOk)
     return FailWithBox(ctx, "Device error");
-  ResetDigests(ctx);
-  RecordIdentification(ctx);
+  ctx.digests.Reset();
+  RecordIdentification(ctx, known);
   return 1;
 }
 

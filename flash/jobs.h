@@ -11,5 +11,6 @@ uint8_t EraseJob(AppContext& ctx);
 uint8_t EraseFlash(AppContext& ctx);
 uint8_t WriteJob(AppContext& ctx);
 
-// The hidden bench diagnostic behind the Test! button.
-void StatusTest(AppContext& ctx);
+// The hidden bench diagnostic behind the Test! button; it fails when the status file
+// cannot be made or written, or the programmer is not identified.
+uint8_t StatusTest(AppContext& ctx);

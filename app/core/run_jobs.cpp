@@ -1,6 +1,7 @@
 #include "app/core/run_jobs.h"
 
 #include <chrono>
+#include <functional>
 
 #include "app/core/form_logic.h"
 #include "app/stamped.h"
@@ -18,19 +19,27 @@ DigestTexts ShownDigests(const WindowOps& window) {
           window.Text(Control::CRC_result)};
 }
 
-// Runs one job and keeps its record. A job that failed while Cancel was pending was
-// cancelled (its stop is the cancel line; a fault on the same block is the rarer case).
-bool RunJob(AppContext& ctx, const char* name, const std::string& file, JobFunction job) {
+// Adds a job's record, runs the job and notes how long it took. The record is taken
+// afresh afterwards: the job may add to the report while it runs.
+JobRecord& TimedJob(AppContext& ctx, const char* name, const std::string& file,
+                    const std::function<void()>& job) {
   JobRecord& started = ctx.report.jobs.emplace_back();
   started.name = name;
   started.file = file;
-  ctx.report.checkMismatch = false;
-  ctx.report.verification.reset();
   const auto start = std::chrono::steady_clock::now();
-  const bool ok = job(ctx) == kCommandOk;
-
+  job();
   JobRecord& record = ctx.report.jobs.back();
   record.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return record;
+}
+
+// Runs one job and keeps its record. A job that failed while Cancel was pending was
+// cancelled (its stop is the cancel line; a fault on the same block is the rarer case).
+bool RunJob(AppContext& ctx, const char* name, const std::string& file, JobFunction job) {
+  ctx.report.checkMismatch = false;
+  ctx.report.verification.reset();
+  bool ok = false;
+  JobRecord& record = TimedJob(ctx, name, file, [&] { ok = job(ctx) == kCommandOk; });
   record.result = ok ? JobOutcome::Ok : ctx.cancelFlag ? JobOutcome::Cancelled : JobOutcome::Failed;
   record.mismatch = ctx.report.checkMismatch;
   record.verification = ctx.report.verification;
@@ -55,9 +64,7 @@ void BeginRun(RunReport& report) {
 bool VerifyWrite(AppContext& ctx, const JobSelection& selection) {
   ctx.selection.ReadMode = false;
   ctx.selection.CheckFileName = selection.WriteFileName;
-  MD5Init(ctx.digests.md5);
-  AgiCrcInit(ctx.digests.crc);
-  SHA1Init(ctx.digests.sha1);
+  ctx.digests.Reset();
   ctx.window.SetProgressPosition(0);
   const bool ok = RunJob(ctx, "verify", selection.WriteFileName, ReadCheckJob);
   ctx.selection = selection;
@@ -120,19 +127,11 @@ bool RunDiagnose(AppContext& ctx) {
     connecting = true;
     return bind();
   };
-  JobRecord& started = ctx.report.jobs.emplace_back();
-  started.name = "diagnose";
-  started.file = ctx.statusPath;
-  const auto start = std::chrono::steady_clock::now();
-  StatusTest(ctx);
+  bool ok = false;
+  JobRecord& record =
+      TimedJob(ctx, "diagnose", ctx.statusPath, [&] { ok = StatusTest(ctx) == kCommandOk; });
   ctx.bindUsb = bind;
-
-  JobRecord& record = ctx.report.jobs.back();
-  record.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const bool identified = ctx.report.identification.has_value();
-  ctx.report.connectFailed = connecting && !identified;
-  // Once connected, the diagnostic's only failure is its status file: a Red line.
-  const bool ok = identified && ctx.log.Last().colour != LogColour::Red;
+  ctx.report.connectFailed = connecting && !ctx.report.identification.has_value();
   record.result = ok ? JobOutcome::Ok : JobOutcome::Failed;
   return ok;
 }
