@@ -20,6 +20,7 @@
 
 #include "app/core/form_logic.h"
 #include "app/digest_box.h"
+#include "app/log_colour.h"
 #include "app/window_font.h"
 
 namespace {

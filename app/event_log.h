@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/log_colour.h"
+#include "base/log_colour.h"
 
 class EventLog {
  public:

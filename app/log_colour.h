@@ -1,9 +1,8 @@
+// How the window draws each log colour.
 #pragma once
 
 #include "app/window_ops.h"
-
-// Text colour of one event log line.
-enum class LogColour { Green, Red, Purple };
+#include "base/log_colour.h"
 
 constexpr Rgb RgbOf(LogColour colour) {
   switch (colour) {

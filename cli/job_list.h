@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job_selection.h"
+#include "flash/job_selection.h"
 
 struct JobList {
   enum class Kind { Start, Identify, Diagnose } kind = Kind::Start;

@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/core/database_search.h"
 #include "app/core/form_logic.h"
-#include "app/core/run_jobs.h"
+#include "app/core/sequencer.h"
 #include "app/final_lines.h"
-#include "cli/console_window.h"
+#include "cli/console_host.h"
+#include "cli/database_search.h"
 #include "cli/job_list.h"
 #include "cli/json_report.h"
 #include "database/load_database.h"
@@ -112,24 +112,28 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   settings.canAsk = isatty(STDIN_FILENO) != 0;
   settings.statusLine = isatty(STDERR_FILENO) != 0;
   settings.colour = options.colour == "always" || (options.colour == "auto" && settings.statusLine);
-  ConsoleWindow window(settings);
-  AppContext ctx(window);
-  FinalLines lines(ctx.log, ctx.report, [&](const LoggedLine& line) { window.PrintLine(line); });
-  window.onCancel = [&] { btnCancelClick(ctx); };
-  window.beforePrompt = [&] { lines.Flush(); };
-  window.runningJob = [&] { return ctx.report.jobs.empty() ? "" : ctx.report.jobs.back().name; };
+  ConsoleHost host(settings);
+  JobContext ctx(host);
+  RunReport report;
+  FinalLines lines(host.log, report, [&](const LoggedLine& line) { host.PrintLine(line); });
+  host.onCancel = [&] { ctx.cancelFlag = true; };
+  host.beforePrompt = [&] { lines.Flush(); };
+  host.runningJob = [&] { return report.jobs.empty() ? "" : report.jobs.back().name; };
 
-  if (!LoadDatabase(ctx.database, window, database))
+  const DatabaseMessage showMessage = [&](const std::string& text, const std::string& caption) {
+    host.ShowMessage(text, caption);
+  };
+  if (!LoadDatabase(ctx.database, showMessage, database))
     return kUsage;
   LogDatabaseLoaded(ctx);
 
   switch (jobs.kind) {
     case JobList::Kind::Identify:
-      RunIdentify(ctx);
+      RunIdentify(ctx, report);
       break;
     case JobList::Kind::Diagnose:
       ctx.statusPath = jobs.statusFile.empty() ? DefaultStatusFile() : jobs.statusFile;
-      RunDiagnose(ctx);
+      RunDiagnose(ctx, report);
       break;
     case JobList::Kind::Start: {
       JobSelection selection = jobs.selection;
@@ -138,16 +142,16 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
       selection.ManualCRC = options.crc;
       const bool manual = !options.md5.empty() || !options.sha1.empty() || !options.crc.empty();
       selection.hashCheckMode = manual ? HashCheckMode::Manual : HashCheckMode::Auto;
-      RunStart(ctx, selection, RunOptions{.verifyAfterWrite = !options.noVerify});
+      RunStart(ctx, report, selection, RunOptions{.verifyAfterWrite = !options.noVerify});
       break;
     }
   }
   lines.Flush();
-  window.ClearStatus();
+  host.ClearStatus();
 
-  const int code = CancelSignalled() ? kInterrupted : ExitCodeOf(JudgeRun(ctx.report));
+  const int code = CancelSignalled() ? kInterrupted : ExitCodeOf(JudgeRun(report));
   if (options.json)
-    std::cout << ReportJson(ctx.report, database, code)
+    std::cout << ReportJson(report, database, code)
                      .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
               << std::endl;
   return code;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/log_text.h"
+#include "base/log_text.h"
 #include "database/ini_reader.h"
 #include "database/scan_number.h"
 #include "database/utf8_text.h"
@@ -41,14 +41,14 @@ constexpr uint8_t kNoModuleId = 0x7F;  // the type byte of an empty programmer s
 // Shows the messages about one entry, filled with its key and its whole value.
 class EntryReport {
  public:
-  EntryReport(WindowOps& window, const IniEntry& entry) : window_(window), entry_(entry) {}
+  EntryReport(const DatabaseMessage& show, const IniEntry& entry) : show_(show), entry_(entry) {}
 
   // Shows the error and gives the "refused" answer of the entry parsers.
   std::nullopt_t Refuse(const char* pattern) const {
-    window_.ShowMessage(Text(pattern), kErrorCaption);
+    show_(Text(pattern), kErrorCaption);
     return std::nullopt;
   }
-  void Warn(const char* pattern) const { window_.ShowMessage(Text(pattern), kWarningCaption); }
+  void Warn(const char* pattern) const { show_(Text(pattern), kWarningCaption); }
 
  private:
   std::string Text(const char* pattern) const {
@@ -56,7 +56,7 @@ class EntryReport {
   }
 
  private:
-  WindowOps& window_;
+  const DatabaseMessage& show_;
   const IniEntry& entry_;
 };
 
@@ -220,13 +220,13 @@ std::optional<DumpHashRecord> ParseDumpHash(const IniEntry& entry, const EntryRe
 // records accepted before it in place.
 template <typename Record, typename Parser>
 bool LoadSection(const IniFile& ini, const char* section, std::vector<Record>& records,
-                 int32_t& count, WindowOps& window, Parser parse) {
+                 int32_t& count, const DatabaseMessage& show, Parser parse) {
   records.clear();
   count = 0;
   const std::span<const IniEntry> entries = ini.Entries(section);
   records.reserve(entries.size());  // grown once, not copied at every doubling
   for (const IniEntry& entry : entries) {
-    const EntryReport report(window, entry);
+    const EntryReport report(show, entry);
     // Refused before its parameters are looked at: nothing longer is ever stored. A cut
     // line is longer still.
     if (entry.cut || CharacterCount(entry.value) > kMaxValueLength) {
@@ -252,26 +252,27 @@ std::optional<HashMode> HashModeOf(const std::string& value) {
   return std::nullopt;
 }
 
-bool ReadHashMode(const IniFile& ini, const char* key, HashMode& mode, WindowOps& window) {
+bool ReadHashMode(const IniFile& ini, const char* key, HashMode& mode,
+                  const DatabaseMessage& show) {
   const IniEntry* entry = ini.Find("Setup", key);
   const std::string value = entry != nullptr ? entry->value : "0";
   // The start of a cut line is no value, whatever it looks like.
   const bool cut = entry != nullptr && entry->cut;
   const std::optional<HashMode> read = cut ? std::nullopt : HashModeOf(value);
   if (!read) {
-    window.ShowMessage(LogText(kErrorIniFile, {key, QuotedText(value)}), kErrorCaption);
+    show(LogText(kErrorIniFile, {key, QuotedText(value)}), kErrorCaption);
     return false;
   }
   mode = *read;
   return true;
 }
 
-bool LoadSetup(const IniFile& ini, HashSettings& settings, WindowOps& window) {
-  if (!ReadHashMode(ini, "MD5_check", settings.md5Mode, window))
+bool LoadSetup(const IniFile& ini, HashSettings& settings, const DatabaseMessage& show) {
+  if (!ReadHashMode(ini, "MD5_check", settings.md5Mode, show))
     return false;
-  if (!ReadHashMode(ini, "SHA1_check", settings.sha1Mode, window))
+  if (!ReadHashMode(ini, "SHA1_check", settings.sha1Mode, show))
     return false;
-  if (!ReadHashMode(ini, "AGI_CRC_check", settings.crcMode, window))
+  if (!ReadHashMode(ini, "AGI_CRC_check", settings.crcMode, show))
     return false;
 
   int mains = 0;
@@ -279,11 +280,11 @@ bool LoadSetup(const IniFile& ini, HashSettings& settings, WindowOps& window) {
     if (mode == HashMode::Main)
       ++mains;
   if (mains > 1) {
-    window.ShowMessage(kTooManyMainHashes, kErrorCaption);
+    show(kTooManyMainHashes, kErrorCaption);
     return false;
   }
   if (mains == 0) {
-    window.ShowMessage(kNoMainHash, kErrorCaption);
+    show(kNoMainHash, kErrorCaption);
     return false;
   }
   return true;
@@ -291,18 +292,18 @@ bool LoadSetup(const IniFile& ini, HashSettings& settings, WindowOps& window) {
 
 }  // namespace
 
-bool LoadDatabase(FlashDatabase& db, WindowOps& window, const std::string& path) {
+bool LoadDatabase(FlashDatabase& db, const DatabaseMessage& show, const std::string& path) {
   db = FlashDatabase{};
   // Only the five sections are kept, however many others the file has.
   const IniFile ini =
       IniFile::Read(path, {.sections = {"Modules", "Chips", "Vendors", "Hash", "Setup"}});
   if (ini.IsUtf16()) {
-    window.ShowMessage(kNotUtf8, kErrorCaption);
+    show(kNotUtf8, kErrorCaption);
     return false;
   }
-  return LoadSection(ini, "Modules", db.modules, db.moduleCount, window, ParseModule) &&
-         LoadSection(ini, "Chips", db.chips, db.chipCount, window, ParseChip) &&
-         LoadSection(ini, "Vendors", db.vendors, db.vendorCount, window, ParseVendor) &&
-         LoadSection(ini, "Hash", db.dumpHashes, db.dumpHashCount, window, ParseDumpHash) &&
-         LoadSetup(ini, db.settings, window);
+  return LoadSection(ini, "Modules", db.modules, db.moduleCount, show, ParseModule) &&
+         LoadSection(ini, "Chips", db.chips, db.chipCount, show, ParseChip) &&
+         LoadSection(ini, "Vendors", db.vendors, db.vendorCount, show, ParseVendor) &&
+         LoadSection(ini, "Hash", db.dumpHashes, db.dumpHashCount, show, ParseDumpHash) &&
+         LoadSetup(ini, db.settings, show);
 }

@@ -1,16 +1,22 @@
 // Reads and validates the INI database, reporting the first error in a message box.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/window_ops.h"
 #include "database/flash_database.h"
 
 inline constexpr const char* kDatabaseFileName = "kz1_v2.6.ini";
 
-// Loads `path` (the tool passes kDatabaseFileName, in the working directory).
-bool LoadDatabase(FlashDatabase& db, WindowOps& window, const std::string& path = kDatabaseFileName);
+// Where the loader's message boxes go: their text and caption ("Error", or "Warning" for
+// a description that was cut).
+using DatabaseMessage = std::function<void(const std::string& text, const std::string& caption)>;
+
+// Loads `path` (the tool passes kDatabaseFileName, in the working directory). The first
+// error, and any warning before it, goes to `show`.
+bool LoadDatabase(FlashDatabase& db, const DatabaseMessage& show,
+                  const std::string& path = kDatabaseFileName);
 
 // Cuts a value at its commas. endsWithComma tells that the value's last character was a
 // comma, which makes the entry count as having parameters missing.

@@ -3,11 +3,11 @@
 #include <array>
 #include <cstdio>
 
-#include "app/app_context.h"
-#include "app/stamped.h"
+#include "base/log_text.h"
 #include "flash/identify.h"
 #include "flash/job_file.h"
 #include "flash/jobs.h"
+#include "flash/stamped.h"
 #include "programmer/commands.h"
 
 namespace {
@@ -28,17 +28,21 @@ std::string FourBytes(const std::array<uint8_t, 4>& b) {
 
 }  // namespace
 
-uint8_t StatusTest(AppContext& ctx) {
+DiagnosticResult StatusTest(JobContext& ctx) {
+  DiagnosticResult result;
   // The test is a run of its own: a Cancel left from an earlier Start means nothing here.
   ctx.cancelFlag = false;
   JobFile status = OpenJobFile(ctx.statusPath, "wb");
   if (!status) {
-    ctx.log.AppendLine(Stamped(ctx, "[%s] Can't create status file: %s", ctx.statusPath),
-                       LogColour::Red);
-    return kCommandFailed;
+    ctx.host.AppendLine(Stamped(ctx, "[%s] Can't create status file: %s", ctx.statusPath),
+                        LogColour::Red);
+    return result;
   }
-  if (ConnectAndIdentify(ctx) != 1)
-    return kCommandFailed;
+  result.connecting = true;
+  IdentificationRecord found;
+  if (ConnectAndIdentify(ctx, &found) != 1)
+    return result;
+  result.identification = found;
   const ProgrammerLink& link = ctx.session.handle;
 
   FlashReset(link);
@@ -47,7 +51,7 @@ uint8_t StatusTest(AppContext& ctx) {
   BusWrite(link, 0x555, 0x40);
   SetAddress(link, 0, 0, 0, 0);
   const auto lock = ReadFour(link);
-  ctx.log.AppendLine("Lock register: " + FourBytes(lock), LogColour::Purple);
+  ctx.host.AppendLine("Lock register: " + FourBytes(lock), LogColour::Purple);
 
   FlashReset(link);
   BusWrite(link, 0x555, 0xAA);
@@ -75,10 +79,11 @@ uint8_t StatusTest(AppContext& ctx) {
   CloseProgrammer(ctx.session.handle);
   // A full disk shows only when the buffered lines are flushed, at the close.
   if (!CloseWritten(status) || !written) {
-    ctx.log.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
-    return kCommandFailed;
+    ctx.host.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
+    return result;
   }
-  ctx.log.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
-                     LogColour::Purple);
-  return kCommandOk;
+  ctx.host.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
+                      LogColour::Purple);
+  result.code = kCommandOk;
+  return result;
 }

@@ -2,10 +2,9 @@
 // the banks' states until both are done, shows a spinner and honours Cancel.
 #include <array>
 
-#include "app/app_context.h"
-#include "app/stamped.h"
 #include "flash/job_lines.h"
 #include "flash/jobs.h"
+#include "flash/stamped.h"
 #include "programmer/commands.h"
 
 namespace {
@@ -16,8 +15,8 @@ const std::array<const char*, 4> kSpinner = {"|", "/", "\xE2\x80\x93", "\\"};
 
 enum class PollOutcome { Polled, DeviceFailed, Broken };
 
-uint8_t Status(AppContext& ctx, const std::string& line, LogColour colour = LogColour::Red) {
-  ctx.log.ReplaceLastLine(line, colour);
+uint8_t Status(JobContext& ctx, const std::string& line, LogColour colour = LogColour::Red) {
+  ctx.host.ReplaceLastLine(line, colour);
   return colour == LogColour::Red ? kCommandFailed : kCommandOk;
 }
 
@@ -48,7 +47,7 @@ bool KnownState(uint8_t state) {
 
 }  // namespace
 
-uint8_t EraseFlash(AppContext& ctx) {
+uint8_t EraseFlash(JobContext& ctx) {
   const ProgrammerLink& link = ctx.session.handle;
   const bool dual = ctx.session.module.dualBank != 0;
   uint8_t st1 = 1;
@@ -59,8 +58,8 @@ uint8_t EraseFlash(AppContext& ctx) {
     return kCommandFailed;
   const double start = ctx.now();
 
-  ctx.log.AppendLine(LogText("[%s] Start erasing flash", {TimeText(start)}), LogColour::Green);
-  ctx.log.AppendLine(" ", LogColour::Green);
+  ctx.host.AppendLine(LogText("[%s] Start erasing flash", {TimeText(start)}), LogColour::Green);
+  ctx.host.AppendLine(" ", LogColour::Green);
 
   if (FlashReset(link) != kCommandOk)
     return Status(ctx, Stamped(ctx, "[%s] Can't reset flash - device not ready"));
@@ -88,7 +87,7 @@ uint8_t EraseFlash(AppContext& ctx) {
       return Status(ctx, Stamped(ctx, "[%s] Can't erase flash - flash brocken"));
     if (!KnownState(st1) || !KnownState(st0)) {
       Status(ctx, Stamped(ctx, "[%s] Flash erase error"));
-      ctx.log.AppendLine(Hex(st1) + "-" + Hex(st0), LogColour::Red);
+      ctx.host.AppendLine(Hex(st1) + "-" + Hex(st0), LogColour::Red);
       return kCommandFailed;
     }
     if (++passes == kPassesPerSpinnerStep) {
@@ -97,7 +96,7 @@ uint8_t EraseFlash(AppContext& ctx) {
       ++spinner;
       passes = 0;
     }
-    ctx.window.ProcessEvents();
+    ctx.host.ProcessEvents();
   } while (st1 != 0 || st0 != 0);
 
   const double end = ctx.now();
@@ -107,12 +106,15 @@ uint8_t EraseFlash(AppContext& ctx) {
       LogColour::Green);
 }
 
-uint8_t EraseJob(AppContext& ctx) {
+JobResult EraseJob(JobContext& ctx) {
+  JobResult result;
   if (EraseFlash(ctx) != kCommandOk)
-    return kCommandFailed;
+    return result;
   if (FlashReset(ctx.session.handle) != kCommandOk) {
-    ctx.log.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
-    return kCommandFailed;
+    ctx.host.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
+    return result;
   }
-  return kCommandOk;
+  result.code = kCommandOk;
+  result.bytes = FlashBytes(ctx);
+  return result;
 }

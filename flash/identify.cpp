@@ -1,10 +1,9 @@
 #include "flash/identify.h"
 
-#include "app/app_context.h"
-#include "app/log_text.h"
-#include "app/stamped.h"
+#include "base/log_text.h"
 #include "database/lookups.h"
 #include "flash/run_record.h"
+#include "flash/stamped.h"
 #include "programmer/commands.h"
 
 namespace {
@@ -19,22 +18,22 @@ void CloseOnly(ProgrammerLink& link) {
 }
 
 // Failure after the link was opened: the box, then the close.
-int FailWithBox(AppContext& ctx, const char* text) {
-  ctx.window.ShowMessage(text, kProgrammerCaption);
+int FailWithBox(JobContext& ctx, const char* text) {
+  ctx.host.ShowMessage(text, kProgrammerCaption);
   CloseOnly(ctx.session.handle);
   return 0;
 }
 
 // An OK/Cancel question; on Cancel the link is closed and identification ends.
-bool GoOn(AppContext& ctx, const char* question) {
-  if (ctx.window.AskOkCancel(question, kProgrammerCaption))
+bool GoOn(JobContext& ctx, const char* question) {
+  if (ctx.host.AskOkCancel(question, kProgrammerCaption))
     return true;
   CloseOnly(ctx.session.handle);
   return false;
 }
 
-void Identified(AppContext& ctx, const std::string& text) {
-  ctx.log.AppendLine(text, LogColour::Purple);
+void Identified(JobContext& ctx, const std::string& text) {
+  ctx.host.AppendLine(text, LogColour::Purple);
 }
 
 std::string IdBytes(const std::array<uint8_t, 4>& id) {
@@ -42,7 +41,7 @@ std::string IdBytes(const std::array<uint8_t, 4>& id) {
 }
 
 // The fixed module mode: a 64M two-bank module with a 16-bit bus, no chip ID read.
-int IdentifySharpModule(AppContext& ctx) {
+int IdentifySharpModule(JobContext& ctx, IdentificationRecord* found) {
   FlashSession& s = ctx.session;
   s.module = ModuleRecord{kNoModule, 64, 1};
   Identified(ctx, "Flash module used as china-sharp like module.");
@@ -54,22 +53,26 @@ int IdentifySharpModule(AppContext& ctx) {
     return FailWithBox(ctx, "Device error");
   s.blockCount = 2048;
   ctx.digests.Reset();
-  RecordIdentification(ctx, {});
+  if (found != nullptr)
+    *found = IdentificationOf(s, {});
   return 1;
 }
 
 }  // namespace
 
-int ConnectAndIdentify(AppContext& ctx) {
+int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   FlashSession& s = ctx.session;
-  if (!OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.window))
+  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb);
+  if (link != LinkStatus::Ok) {
+    ctx.host.ShowMessage(LinkStatusText(link), kProgrammerCaption);
     return 0;
+  }
 
   uint8_t type = 0;
   if (GetModuleType(s.handle, type) != kCommandOk)
     return FailWithBox(ctx, "Device error");
-  if (ctx.window.IsChecked(Control::isSharp))
-    return IdentifySharpModule(ctx);
+  if (ctx.isSharp)
+    return IdentifySharpModule(ctx, found);
 
   if (type == kNoModule && !GoOn(ctx, "Flash module is probably missing. To continue?"))
     return 0;
@@ -135,21 +138,22 @@ int ConnectAndIdentify(AppContext& ctx) {
   if (bus != kCommandOk)
     return FailWithBox(ctx, "Device error");
   ctx.digests.Reset();
-  RecordIdentification(ctx, known);
+  if (found != nullptr)
+    *found = IdentificationOf(s, known);
   return 1;
 }
 
-uint8_t SelectBankForBlock(AppContext& ctx, int index) {
+uint8_t SelectBankForBlock(JobContext& ctx, int index) {
   const FlashSession& s = ctx.session;
   const int half = s.module.dualBank != 0 ? s.blockCount / 2 : 0;
   if (index != 0 && index != half)
     return kCommandOk;
   if (SetAddress(s.handle, 0, 0, 0, 0) != kCommandOk) {
-    ctx.log.ReplaceLastLine(Stamped(ctx, "[%s] Address set error"), LogColour::Red);
+    ctx.host.ReplaceLastLine(Stamped(ctx, "[%s] Address set error"), LogColour::Red);
     return kCommandFailed;
   }
   if (ChipSelect(s.handle, index == 0 ? kBankFirst : kBankSecond) != kCommandOk) {
-    ctx.log.ReplaceLastLine(Stamped(ctx, "[%s] Chip select error"), LogColour::Red);
+    ctx.host.ReplaceLastLine(Stamped(ctx, "[%s] Chip select error"), LogColour::Red);
     return kCommandFailed;
   }
   return kCommandOk;

@@ -1,16 +1,15 @@
-// The flash jobs of a Start sequence. Each returns 0 for success and 0xFF (255) for
-// failure, having written its own Red line.
+// The flash jobs of a Start sequence. Each returns its result (code 0 for success, 0xFF
+// for failure, having written its own Red line) with what it did.
 #pragma once
 
-#include <cstdint>
+#include "flash/job_context.h"
+#include "flash/job_results.h"
 
-struct AppContext;
-
-uint8_t ReadCheckJob(AppContext& ctx);
-uint8_t EraseJob(AppContext& ctx);
-uint8_t EraseFlash(AppContext& ctx);
-uint8_t WriteJob(AppContext& ctx);
+JobResult ReadCheckJob(JobContext& ctx);
+JobResult EraseJob(JobContext& ctx);
+uint8_t EraseFlash(JobContext& ctx);
+JobResult WriteJob(JobContext& ctx);
 
 // The hidden bench diagnostic behind the Test! button; it fails when the status file
 // cannot be made or written, or the programmer is not identified.
-uint8_t StatusTest(AppContext& ctx);
+DiagnosticResult StatusTest(JobContext& ctx);

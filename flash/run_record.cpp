@@ -1,10 +1,7 @@
 #include "flash/run_record.h"
 
-#include "app/app_context.h"
-
-void RecordIdentification(AppContext& ctx, const IdentifiedAs& known) {
-  const FlashSession& s = ctx.session;
-  IdentificationRecord& r = ctx.report.identification.emplace();
+IdentificationRecord IdentificationOf(const FlashSession& s, const IdentifiedAs& known) {
+  IdentificationRecord r;
   r.moduleId = s.module.moduleId;
   r.sizeMB = s.module.sizeMB;
   r.dualBank = s.module.dualBank != 0;
@@ -18,4 +15,5 @@ void RecordIdentification(AppContext& ctx, const IdentifiedAs& known) {
   r.vendor = known.vendor;
   r.busWidth = s.chip.busWidth;
   r.writeMode = s.chip.writeMode;
+  return r;
 }

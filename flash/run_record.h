@@ -1,9 +1,10 @@
-// Notes for the run's report, taken where the jobs learn them.
+// The identification's record for the run's report, made where identification learns it.
 #pragma once
 
 #include <string>
 
-struct AppContext;
+#include "flash/flash_session.h"
+#include "flash/job_results.h"
 
 // What identification found in the database: the session holds the standard values it
 // assumed for a module or chip the database does not know.
@@ -15,4 +16,4 @@ struct IdentifiedAs {
 };
 
 // The module and chip of a successful identification.
-void RecordIdentification(AppContext& ctx, const IdentifiedAs& known);
+IdentificationRecord IdentificationOf(const FlashSession& session, const IdentifiedAs& known);

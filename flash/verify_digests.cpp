@@ -2,14 +2,13 @@
 
 #include <utility>
 
-#include "app/app_context.h"
-#include "app/log_text.h"
+#include "base/log_text.h"
 #include "database/lookups.h"
 
 namespace {
 
 struct DigestCheck {
-  Control result;
+  const std::string DigestTexts::*shown;
   const std::string JobSelection::*expected;
   DigestVerdict VerificationRecord::*verdict;
   const char* manualOk;
@@ -17,37 +16,38 @@ struct DigestCheck {
 };
 
 const DigestCheck kManualChecks[] = {
-    {Control::MD5_result, &JobSelection::ManualMD5, &VerificationRecord::md5, "Manual MD5 check OK",
+    {&DigestTexts::md5, &JobSelection::ManualMD5, &VerificationRecord::md5, "Manual MD5 check OK",
      "Manual MD5 check FAIL"},
-    {Control::SHA1_result, &JobSelection::ManualSHA1, &VerificationRecord::sha1,
+    {&DigestTexts::sha1, &JobSelection::ManualSHA1, &VerificationRecord::sha1,
      "Manual SHA1 check OK", "Manual SHA1 check FAIL"},
-    {Control::CRC_result, &JobSelection::ManualCRC, &VerificationRecord::crc,
+    {&DigestTexts::crc, &JobSelection::ManualCRC, &VerificationRecord::crc,
      "Manual AGI CRC check OK", "Manual AGI CRC check FAIL"},
 };
 
 // Writes the verdict's line and keeps the verdict for the run's report.
-void Verdict(AppContext& ctx, DigestVerdict& record, bool ok, const char* okText,
+void Verdict(JobContext& ctx, DigestVerdict& record, bool ok, const char* okText,
              const char* failText) {
-  ctx.log.AppendLine(ok ? okText : failText, ok ? LogColour::Purple : LogColour::Red);
+  ctx.host.AppendLine(ok ? okText : failText, ok ? LogColour::Purple : LogColour::Red);
   record = ok ? DigestVerdict::Ok : DigestVerdict::Fail;
 }
 
-void VerifyManual(AppContext& ctx, VerificationRecord& record) {
+// Each typed text against the digest as shown, whole and character for character.
+void VerifyManual(JobContext& ctx, const DigestTexts& shown, VerificationRecord& record) {
   for (const DigestCheck& check : kManualChecks) {
     const std::string& expected = ctx.selection.*check.expected;
     if (expected.empty())
       continue;
-    Verdict(ctx, record.*check.verdict, expected == ctx.window.Text(check.result), check.manualOk,
+    Verdict(ctx, record.*check.verdict, expected == shown.*check.shown, check.manualOk,
             check.manualFail);
   }
 }
 
-void VerifyAuto(AppContext& ctx, VerificationRecord& record) {
+void VerifyAuto(JobContext& ctx, const DigestTexts& shown, VerificationRecord& record) {
   const HashSettings& settings = ctx.database.settings;
   DumpDigests digests;
-  digests.md5Text = ctx.window.Text(Control::MD5_result);
-  digests.sha1Text = ctx.window.Text(Control::SHA1_result);
-  digests.crcText = ctx.window.Text(Control::CRC_result);
+  digests.md5Text = shown.md5;
+  digests.sha1Text = shown.sha1;
+  digests.crcText = shown.crc;
   uint8_t flags = 0;
   const std::string mainName = MainHashName(settings);
   for (auto [mode, verdict] : {std::pair{settings.md5Mode, &VerificationRecord::md5},
@@ -56,12 +56,12 @@ void VerifyAuto(AppContext& ctx, VerificationRecord& record) {
     if (mode == HashMode::Main)
       record.*verdict = DigestVerdict::Main;
   if (!FindDumpHash(ctx.database, digests, settings, flags)) {
-    ctx.log.AppendLine(LogText("Defailt hash (%s) check database FAIL", {mainName}),
-                       LogColour::Red);
+    ctx.host.AppendLine(LogText("Defailt hash (%s) check database FAIL", {mainName}),
+                        LogColour::Red);
     return;
   }
-  ctx.log.AppendLine(LogText("Defailt hash (%s) match: %s", {mainName, digests.description}),
-                     LogColour::Purple);
+  ctx.host.AppendLine(LogText("Defailt hash (%s) match: %s", {mainName, digests.description}),
+                      LogColour::Purple);
   record.matched = true;
   record.description = digests.description;
   if (settings.md5Mode == HashMode::Checked)
@@ -74,11 +74,12 @@ void VerifyAuto(AppContext& ctx, VerificationRecord& record) {
 
 }  // namespace
 
-void VerifyDigests(AppContext& ctx) {
-  VerificationRecord& record = ctx.report.verification.emplace();
+VerificationRecord VerifyDigests(JobContext& ctx, const DigestTexts& shown) {
+  VerificationRecord record;
   record.mode = ctx.selection.hashCheckMode;
   if (record.mode == HashCheckMode::Manual)
-    VerifyManual(ctx, record);
+    VerifyManual(ctx, shown, record);
   else
-    VerifyAuto(ctx, record);
+    VerifyAuto(ctx, shown, record);
+  return record;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-struct AppContext;
+#include "flash/job_context.h"
+#include "flash/job_results.h"
 
-// Checks the digests shown in the result boxes against the operator's expected texts
+// Checks the digests of a read or check, as shown, against the operator's expected texts
 // (Manual) or the known dumps of the database (Auto), one log line per compared digest.
-void VerifyDigests(AppContext& ctx);
+VerificationRecord VerifyDigests(JobContext& ctx, const DigestTexts& shown);

@@ -15,7 +15,7 @@
 #include "database/ini_reader.h"
 #include "database/load_database.h"
 #include "database/utf8_text.h"
-#include "fuzz/silent_window.h"
+#include "fuzz/message_count.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ double ThreadCpuSeconds() {
 // to 4 bytes each, and the "…" after each.
 constexpr size_t kLongestMessage = 64 + 2 * (200 * 4 + 3);
 
-void CheckDatabase(const FlashDatabase& db, bool loaded, const SilentWindow& window,
+void CheckDatabase(const FlashDatabase& db, bool loaded, const MessageCount& window,
                    bool inputIsUtf8) {
   Require(window.otherBoxes == 0);
   Require(window.longestText <= kLongestMessage);
@@ -142,9 +142,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const double start = ThreadCpuSeconds();
   CheckReader(text);
 
-  SilentWindow window;
+  MessageCount window;
   FlashDatabase db;
-  const bool loaded = LoadDatabase(db, window, input.Write(data, size));
+  const bool loaded = LoadDatabase(db, window.Boxes(), input.Write(data, size));
   // Linear work takes milliseconds here even under the sanitizers; the bound leaves room
   // for a busy machine (page faults count as the thread's time) and still stops at work
   // that grows with the square of the input.

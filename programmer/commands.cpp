@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/log_text.h"
+#include "base/log_text.h"
 
 namespace {
 
@@ -68,8 +68,8 @@ uint8_t SetAddress(const ProgrammerLink& link, uint8_t a3, uint8_t a2, uint8_t a
   return Result(Send(link, {0x10, a3, a2, a1, a0}));
 }
 
-uint8_t WriteBlock(const ProgrammerLink& link, EventLog& log, const uint8_t* buffer,
-                   uint8_t lengthHigh, uint8_t lengthLow, uint8_t writeMode) {
+uint8_t WriteBlock(const ProgrammerLink& link, const uint8_t* buffer, uint8_t lengthHigh,
+                   uint8_t lengthLow, uint8_t writeMode, std::string* errorAnswer) {
   const int length = BlockLength(lengthHigh, lengthLow);
   if (length == 0 || buffer == nullptr)
     return kCommandFailed;
@@ -84,11 +84,9 @@ uint8_t WriteBlock(const ProgrammerLink& link, EventLog& log, const uint8_t* buf
   if (status == 0)
     return kCommandOk;
   std::array<uint8_t, 11> answer{};
-  if (Receive(link, answer.data(), static_cast<int>(answer.size())))
-    log.ReplaceLastLine(WriteErrorAnswerText(answer), LogColour::Red);
-  else
-    log.ReplaceLastLine("Can't read write error answer", LogColour::Red);
-  log.AppendLine(" ", LogColour::Red);
+  const bool whole = Receive(link, answer.data(), static_cast<int>(answer.size()));
+  if (errorAnswer != nullptr)
+    *errorAnswer = whole ? WriteErrorAnswerText(answer) : "Can't read write error answer";
   return kCommandFailed;
 }
 

@@ -13,11 +13,10 @@ bool IsProgrammer(const struct usb_device& device) {
 
 // A failure between opening and the version check: the interface may not even be
 // claimed, so the handle is only closed.
-bool FailOpen(ProgrammerLink& link, WindowOps& window, const char* text) {
-  window.ShowMessage(text, kProgrammerCaption);
+LinkStatus FailOpen(ProgrammerLink& link, LinkStatus status) {
   link.api.usb_close(link.handle);
   link.handle = nullptr;
-  return false;
+  return status;
 }
 
 }  // namespace
@@ -40,22 +39,38 @@ void FindProgrammer(ProgrammerLink& link, const UsbBinder& bind) {
   }
 }
 
-bool OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind, WindowOps& window) {
-  FindProgrammer(link, bind);
-  if (link.handle == nullptr) {
-    window.ShowMessage("Device not found", kProgrammerCaption);
-    return false;
+const char* LinkStatusText(LinkStatus status) {
+  switch (status) {
+    case LinkStatus::Ok:
+      return "";
+    case LinkStatus::NotFound:
+      return "Device not found";
+    case LinkStatus::SetConfigurationError:
+      return "Device set configuration error";
+    case LinkStatus::InterfaceError:
+      return "Device interface error";
+    case LinkStatus::DeviceError:
+      return "Device error";
+    case LinkStatus::VersionIncorrect:
+      break;
   }
+  return "Device version incorrect";
+}
+
+LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind) {
+  FindProgrammer(link, bind);
+  if (link.handle == nullptr)
+    return LinkStatus::NotFound;
   if (link.api.usb_set_configuration(link.handle, kConfiguration) < 0)
-    return FailOpen(link, window, "Device set configuration error");
+    return FailOpen(link, LinkStatus::SetConfigurationError);
   if (link.api.usb_claim_interface(link.handle, kInterface) < 0)
-    return FailOpen(link, window, "Device interface error");
+    return FailOpen(link, LinkStatus::InterfaceError);
   std::array<uint8_t, 2> version{};
   if (GetVersion(link, version) != kCommandOk)
-    return FailOpen(link, window, "Device error");
+    return FailOpen(link, LinkStatus::DeviceError);
   if (version[0] != 2 || version[1] != 1)
-    return FailOpen(link, window, "Device version incorrect");
-  return true;
+    return FailOpen(link, LinkStatus::VersionIncorrect);
+  return LinkStatus::Ok;
 }
 
 void CloseProgrammer(ProgrammerLink& link) {

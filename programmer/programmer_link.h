@@ -1,7 +1,6 @@
 // Finding, opening, configuring and releasing the USB programmer.
 #pragma once
 
-#include "app/window_ops.h"
 #include "programmer/usb_api.h"
 
 // Fixed identity of the programmer.
@@ -27,9 +26,24 @@ struct ProgrammerLink {
 // found or the first match could not be opened.
 void FindProgrammer(ProgrammerLink& link, const UsbBinder& bind);
 
-// FindProgrammer, configuration 1, interface 0 and firmware version 2.1. On false a
-// message box has been shown and nothing is left open.
-bool OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind, WindowOps& window);
+// How an attempt to open the programmer ended. Every status but Ok is a message box for
+// the operator (LinkStatusText), and leaves nothing open.
+enum class LinkStatus {
+  Ok,
+  NotFound,               // no programmer, no library, or the first match not opened
+  SetConfigurationError,  // usb_set_configuration of configuration 1 failed
+  InterfaceError,         // usb_claim_interface of interface 0 failed
+  DeviceError,            // the GetVersion exchange failed
+  VersionIncorrect,       // a firmware other than 2.1
+};
+
+// The message box text of a failed status: "Device not found", "Device set configuration
+// error", "Device interface error", "Device error", "Device version incorrect".
+const char* LinkStatusText(LinkStatus status);
+
+// FindProgrammer, configuration 1, interface 0 and firmware version 2.1. Anything but Ok
+// leaves nothing open; the caller tells the operator.
+LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind);
 
 // Releases interface 0 and closes the handle; results are not examined.
 void CloseProgrammer(ProgrammerLink& link);

@@ -15,6 +15,7 @@ void DispatchClick(AppContext& ctx, Control control) {
       btnExitClick(ctx);
       break;
     case Control::Button2:
+      ctx.isSharp = ctx.window.IsChecked(Control::isSharp);
       StatusTest(ctx);
       break;
     case Control::CheckBox1:

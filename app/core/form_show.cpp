@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/core/form_logic.h"
-#include "app/log_text.h"
+#include "base/log_text.h"
 #include "database/load_database.h"
 
 namespace {
@@ -18,26 +18,31 @@ std::string HashSuffix(HashMode mode, const char* name) {
 
 }  // namespace
 
-void LogDatabaseLoaded(AppContext& ctx) {
+void LogDatabaseLoaded(JobContext& ctx) {
   const std::string stamp = ctx.Now();  // one time for both lines
   const FlashDatabase& db = ctx.database;
-  ctx.log.AppendLine(LogText("[%s] Program started. Module types %d, vendors %d, chips %d, "
-                             "dumps hash's %d in database.",
-                             {stamp, std::to_string(db.moduleCount), std::to_string(db.vendorCount),
-                              std::to_string(db.chipCount), std::to_string(db.dumpHashCount)}),
-                     LogColour::Green);
+  ctx.host.AppendLine(
+      LogText("[%s] Program started. Module types %d, vendors %d, chips %d, "
+              "dumps hash's %d in database.",
+              {stamp, std::to_string(db.moduleCount), std::to_string(db.vendorCount),
+               std::to_string(db.chipCount), std::to_string(db.dumpHashCount)}),
+      LogColour::Green);
   const HashSettings& hs = db.settings;
-  ctx.log.AppendLine(LogText("[%s] %s main hash%s%s%s",
-                             {stamp, MainHashName(hs), HashSuffix(hs.md5Mode, "MD5"),
-                              HashSuffix(hs.sha1Mode, "SHA1"), HashSuffix(hs.crcMode, "AGI CRC")}),
-                     LogColour::Green);
+  ctx.host.AppendLine(LogText("[%s] %s main hash%s%s%s",
+                              {stamp, MainHashName(hs), HashSuffix(hs.md5Mode, "MD5"),
+                               HashSuffix(hs.sha1Mode, "SHA1"), HashSuffix(hs.crcMode, "AGI CRC")}),
+                      LogColour::Green);
 }
 
 void FormShow(AppContext& ctx) {
   WindowOps& window = ctx.window;
   // The loader has shown its own message box. The close takes effect once control is
   // back in the event loop, so the report below still goes out.
-  if (!LoadDatabase(ctx.database, window, ctx.databasePath))
+  const DatabaseMessage showMessage = [&window](const std::string& text,
+                                                const std::string& caption) {
+    window.ShowMessage(text, caption);
+  };
+  if (!LoadDatabase(ctx.database, showMessage, ctx.databasePath))
     window.CloseWindow();
 
   LogDatabaseLoaded(ctx);

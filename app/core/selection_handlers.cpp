@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/core/form_logic.h"
-#include "app/log_text.h"
+#include "base/log_text.h"
 
 namespace {
 

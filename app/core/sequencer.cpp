@@ -1,66 +1,133 @@
-// Start, Cancel and Exit: one Start runs the selected jobs in their fixed order on one
-// connection, stopping at the first that fails.
-#include "app/core/form_logic.h"
-#include "app/core/run_jobs.h"
+// The Start sequence: one connection, the selected jobs in their fixed order, a stop at
+// the first that fails; and the two runs of their own, identification and the diagnostic.
+#include "app/core/sequencer.h"
+
+#include <chrono>
+#include <functional>
+
+#include "flash/identify.h"
+#include "flash/job_lines.h"
+#include "flash/jobs.h"
+#include "flash/stamped.h"
+#include "programmer/commands.h"
 
 namespace {
 
-// Controls that the lock disables and the unlock enables again, besides the edit boxes.
-constexpr Control kLockedControls[] = {Control::btnExit,   Control::CheckBox1, Control::CheckBox2,
-                                       Control::CheckBox3, Control::Label1,    Control::Label2,
-                                       Control::Label33,   Control::lblMD5,    Control::lblSHA1,
-                                       Control::lblAGI,    Control::MD5_result};
+using JobFunction = JobResult (*)(JobContext&);
 
-void SetExpectedBox(WindowOps& w, Control box, bool enabled, SystemColour colour) {
-  w.SetBackground(box, colour);
-  w.SetEnabled(box, enabled);
+// Adds a job's record (a front end may show its name while it runs), runs the job and
+// notes how long it took.
+JobRecord& TimedJob(RunReport& report, const char* name, const std::string& file,
+                    const std::function<void()>& job) {
+  JobRecord& record = report.jobs.emplace_back();
+  record.name = name;
+  record.file = file;
+  const auto start = std::chrono::steady_clock::now();
+  job();
+  record.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return record;
+}
+
+// Runs one job and keeps what it handed back. A job that failed while Cancel was pending
+// was cancelled (its stop is the cancel line; a fault on the same block is the rarer case).
+bool RunJob(JobContext& ctx, RunReport& report, const char* name, const std::string& file,
+            JobFunction job) {
+  JobResult result;
+  JobRecord& record = TimedJob(report, name, file, [&] { result = job(ctx); });
+  const bool ok = result.Ok();
+  record.result = ok ? JobOutcome::Ok : ctx.cancelFlag ? JobOutcome::Cancelled : JobOutcome::Failed;
+  record.bytes = result.bytes;
+  record.mismatch = result.mismatch;
+  record.digests = result.digests;
+  record.verification = result.verification;
+  return ok;
+}
+
+// A new run's record; the log lines collected so far stay.
+void BeginRun(RunReport& report) {
+  report.connectFailed = false;
+  report.identification.reset();
+  report.jobs.clear();
+}
+
+// Identification, its record kept for the report.
+bool Connect(JobContext& ctx, RunReport& report) {
+  IdentificationRecord found;
+  if (ConnectAndIdentify(ctx, &found) != 1) {
+    report.connectFailed = true;
+    return false;
+  }
+  report.identification = found;
+  return true;
+}
+
+// The flash read back and checked against the file just written. The digests start
+// afresh, as after identification.
+bool VerifyWrite(JobContext& ctx, RunReport& report, const JobSelection& selection) {
+  ctx.selection.ReadMode = false;
+  ctx.selection.CheckFileName = selection.WriteFileName;
+  ctx.digests.Reset();
+  ctx.host.ResetProgress();
+  const bool ok = RunJob(ctx, report, "verify", selection.WriteFileName, ReadCheckJob);
+  ctx.selection = selection;
+  return ok;
 }
 
 }  // namespace
 
-void LockWindow(AppContext& ctx) {
-  WindowOps& w = ctx.window;
-  ctx.cancelFlag = false;
-  w.SetVisible(Control::btnStart, false);
-  w.SetVisible(Control::btnCancel, true);
-  w.SetProgressPosition(0);
-  for (Control c : kLockedControls) w.SetEnabled(c, false);
-  SetExpectedBox(w, Control::MD5_check, false, SystemColour::ButtonFace);
-  w.SetEnabled(Control::SHA1_result, false);
-  SetExpectedBox(w, Control::SHA1_check, false, SystemColour::ButtonFace);
-  w.SetEnabled(Control::CRC_result, false);
-  SetExpectedBox(w, Control::CRC_check, false, SystemColour::ButtonFace);
-  w.SetEnabled(Control::RadioButton1, false);
-  w.SetEnabled(Control::RadioButton2, false);
-  w.SetEnabled(Control::Button1, false);
+StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
+                     const RunOptions& options) {
+  BeginRun(report);
+  ctx.selection = selection;
+  const JobSelection& sel = selection;
+  if (!sel.ReadCheckSelected && !sel.EraseSelected && !sel.WriteSelected) {
+    ctx.host.ShowMessage("Nothing to do", kProgrammerCaption);
+    return StartResult::NothingToDo;
+  }
+  if (!Connect(ctx, report))
+    return StartResult::NotConnected;
+  ctx.host.AppendLine(Stamped(ctx, "[%s] Start jobs"), LogColour::Green);
+  if (options.lock)
+    options.lock();
+
+  bool ok = !sel.ReadCheckSelected ||
+            RunJob(ctx, report, sel.ReadMode ? "read" : "check",
+                   sel.ReadMode ? sel.ReadFileName : sel.CheckFileName, ReadCheckJob);
+  if (ok) {
+    ctx.host.ResetProgress();
+    ok = !sel.EraseSelected || RunJob(ctx, report, "erase", "", EraseJob);
+  }
+  if (ok)
+    ok = !sel.WriteSelected || RunJob(ctx, report, "write", sel.WriteFileName, WriteJob);
+  if (ok && sel.WriteSelected && options.verifyAfterWrite)
+    ok = VerifyWrite(ctx, report, sel);
+  if (ok)
+    ctx.host.AppendLine(Stamped(ctx, "[%s] Jobs successful done"), LogColour::Green);
+
+  CloseProgrammer(ctx.session.handle);
+  if (options.unlock)
+    options.unlock();
+  return ok ? StartResult::Done : StartResult::JobFailed;
 }
 
-void UnlockWindow(AppContext& ctx) {
-  WindowOps& w = ctx.window;
-  w.SetVisible(Control::btnStart, true);
-  w.SetVisible(Control::btnCancel, false);
-  w.SetProgressPosition(0);
-  for (Control c : kLockedControls) w.SetEnabled(c, true);
-  w.SetEnabled(Control::SHA1_result, true);
-  w.SetEnabled(Control::CRC_result, true);
-  for (Control c : {Control::MD5_check, Control::SHA1_check, Control::CRC_check})
-    SetExpectedBox(w, c, true, SystemColour::Window);
-  w.SetEnabled(Control::Button1, true);
-  w.SetEnabled(Control::RadioButton1, true);
-  w.SetEnabled(Control::RadioButton2, true);
-  // Back to the state of the selected verification mode.
-  RadioButton1Click(ctx);
-  RadioButton2Click(ctx);
+bool RunIdentify(JobContext& ctx, RunReport& report) {
+  BeginRun(report);
+  if (!Connect(ctx, report))
+    return false;
+  CloseProgrammer(ctx.session.handle);
+  return true;
 }
 
-void btnStartClick(AppContext& ctx) {
-  RunStart(ctx, TakeJobSelection(ctx), RunOptions{});
-}
-
-void btnCancelClick(AppContext& ctx) {
-  ctx.cancelFlag = true;
-}
-
-void btnExitClick(AppContext& ctx) {
-  ctx.window.CloseWindow();
+bool RunDiagnose(JobContext& ctx, RunReport& report) {
+  BeginRun(report);
+  DiagnosticResult result;
+  JobRecord& record =
+      TimedJob(report, "diagnose", ctx.statusPath, [&] { result = StatusTest(ctx); });
+  report.identification = result.identification;
+  // The status file is made before the connection: a file that could not be made is no
+  // failed connection.
+  report.connectFailed = result.connecting && !result.identification;
+  const bool ok = result.code == kCommandOk;
+  record.result = ok ? JobOutcome::Ok : JobOutcome::Failed;
+  return ok;
 }

@@ -1,4 +1,4 @@
-#include "app/log_text.h"
+#include "base/log_text.h"
 
 #include <gtest/gtest.h>
 

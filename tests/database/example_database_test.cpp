@@ -24,7 +24,7 @@ const std::string kExamplePath = std::string(FW_SOURCE_DIR) + "/examples/kz1_v2.
 class ExampleDatabase : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(LoadDatabase(db_, window_, kExamplePath));
+    ASSERT_TRUE(LoadDatabase(db_, window_.Boxes(), kExamplePath));
     ASSERT_TRUE(window_.messages.empty());
   }
   FakeWindow window_;

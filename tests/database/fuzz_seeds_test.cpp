@@ -25,7 +25,7 @@ TEST(FuzzSeeds, EveryLoadEndsInOneConsistentState) {
     ++files;
     FakeWindow window;
     FlashDatabase db;
-    const bool ok = LoadDatabase(db, window, file.path().string());
+    const bool ok = LoadDatabase(db, window.Boxes(), file.path().string());
     if (ok)
       loaded.insert(file.path().filename().string());
     EXPECT_EQ(CountCaption(window.messages, "Error"), ok ? 0 : 1);

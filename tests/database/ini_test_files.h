@@ -50,7 +50,7 @@ inline LoadResult LoadText(const std::string& content) {
   const std::string path = folder.Write("kz1_v2.6.ini", content);
   FakeWindow window;
   LoadResult result;
-  result.ok = LoadDatabase(result.db, window, path);
+  result.ok = LoadDatabase(result.db, window.Boxes(), path);
   result.messages = window.messages;
   return result;
 }

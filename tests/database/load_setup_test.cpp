@@ -104,7 +104,7 @@ TEST(LoadSetup, MissingFileHasNoMainHash) {
   TempDir folder;
   FakeWindow window;
   FlashDatabase db;
-  EXPECT_FALSE(LoadDatabase(db, window, folder.File("kz1_v2.6.ini")));
+  EXPECT_FALSE(LoadDatabase(db, window.Boxes(), folder.File("kz1_v2.6.ini")));
   EXPECT_EQ(window.messages, std::vector{ErrorBox("INI file error: No main hash")});
   EXPECT_EQ(db.moduleCount + db.chipCount + db.vendorCount + db.dumpHashCount, 0);
   EXPECT_TRUE(db.modules.empty() && db.chips.empty() && db.vendors.empty() &&
@@ -115,7 +115,7 @@ TEST(LoadSetup, PathThatIsAFolderReadsAsAMissingFile) {
   TempDir folder;
   FakeWindow window;
   FlashDatabase db;
-  EXPECT_FALSE(LoadDatabase(db, window, folder.File("")));
+  EXPECT_FALSE(LoadDatabase(db, window.Boxes(), folder.File("")));
   EXPECT_EQ(window.messages, std::vector{ErrorBox("INI file error: No main hash")});
 }
 

@@ -171,10 +171,10 @@ TEST(LoadDatabase, StartsFromAnEmptyDatabase) {
   TempDir folder;
   FakeWindow window;
   FlashDatabase db;
-  ASSERT_TRUE(LoadDatabase(db, window, folder.Write("good.ini", kSampleFile)));
+  ASSERT_TRUE(LoadDatabase(db, window.Boxes(), folder.Write("good.ini", kSampleFile)));
   // Loading again into the same records does not add to what is there.
-  EXPECT_FALSE(
-      LoadDatabase(db, window, folder.Write("bad.ini", "[Modules]\nA=1,16,0\nB=7f,16,0\n")));
+  EXPECT_FALSE(LoadDatabase(db, window.Boxes(),
+                            folder.Write("bad.ini", "[Modules]\nA=1,16,0\nB=7f,16,0\n")));
   EXPECT_EQ(db.moduleCount, 1);
   EXPECT_EQ(db.modules.size(), 1u);
   EXPECT_EQ(db.chipCount, 0);

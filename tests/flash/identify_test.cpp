@@ -206,7 +206,7 @@ TEST_P(DeviceErrorAt, ShowsDeviceErrorAndClosesOnly) {
   sim::DeviceConfig config;
   config.faults.atTransfer = GetParam().atTransfer;
   Rig rig(config);
-  rig.window.SetChecked(Control::isSharp, GetParam().sharp);
+  rig.ctx.isSharp = GetParam().sharp;
   EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
   ASSERT_EQ(rig.window.messages.size(), 1u);
   EXPECT_EQ(rig.window.messages[0], (Msg{"Device error", "Flash programmator", false}));
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt,
 
 TEST(Identify, SharpModuleReadsNoChipId) {
   Rig rig{Module(kModule16M)};
-  rig.window.SetChecked(Control::isSharp, true);
+  rig.ctx.isSharp = true;
   rig.ctx.session.chip.chipName = "earlier chip";
   ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
   EXPECT_EQ(rig.Requests(), (std::vector<std::string>{"13", "16", "18"}));

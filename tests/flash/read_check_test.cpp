@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/log_text.h"
+#include "base/log_text.h"
 #include "tests/support/rig.h"
 #include "tests/support/system_digest.h"
 

@@ -36,7 +36,7 @@ TEST(InstalledExampleDatabase, IsTheShippedExample) {
 TEST(InstalledExampleDatabase, LoadsWithoutAnyMessage) {
   FlashDatabase db;
   FakeWindow window;
-  ASSERT_TRUE(LoadDatabase(db, window, kStagedExample.string()));
+  ASSERT_TRUE(LoadDatabase(db, window.Boxes(), kStagedExample.string()));
   for (const FakeWindow::Message& message : window.messages) {
     ADD_FAILURE() << message.caption << ": " << message.text;
   }

@@ -185,8 +185,8 @@ TEST(OpenProgrammerLink, MissingLibraryGivesDeviceNotFoundEveryTime) {
   FakeWindow window;
   ProgrammerLink link;
   const UsbBinder missing = [] { return BindUsbLibrary("libdoes-not-exist.so"); };
-  EXPECT_FALSE(OpenProgrammerLink(link, missing, window));
-  EXPECT_FALSE(OpenProgrammerLink(link, missing, window));
+  EXPECT_FALSE(OpenAndTell(link, missing, window));
+  EXPECT_FALSE(OpenAndTell(link, missing, window));
   ASSERT_EQ(window.messages.size(), 2u);
   for (const auto& m : window.messages)
     EXPECT_EQ(m, (FakeWindow::Message{"Device not found", "Flash programmator", false}));
@@ -197,7 +197,7 @@ TEST(OpenProgrammerLink, LibraryWithoutUsbFunctionsGivesDeviceNotFound) {
   // Any library lacking the names: every function keeps its failing stand-in.
   FakeWindow window;
   ProgrammerLink link;
-  EXPECT_FALSE(OpenProgrammerLink(
+  EXPECT_FALSE(OpenAndTell(
       link, [] { return BindUsbLibrary("libm.so.6"); }, window));
   EXPECT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].text, "Device not found");

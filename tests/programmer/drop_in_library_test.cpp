@@ -12,6 +12,7 @@
 #include "programmer/programmer_link.h"
 #include "sim/flash_memory.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/open_link.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -65,7 +66,7 @@ TEST_F(DropInLibrary, ConnectsReadsBothBanksAndSavesTheImageOnClose) {
       image + "\n");
   FakeWindow window;
   ProgrammerLink link;
-  ASSERT_TRUE(OpenProgrammerLink(link, binder_, window));
+  ASSERT_TRUE(OpenAndTell(link, binder_, window));
   EXPECT_TRUE(window.messages.empty());
 
   uint8_t type = 0;
@@ -90,9 +91,9 @@ TEST_F(DropInLibrary, AnotherConfigurationIsReadAtTheNextConnection) {
   Configure("version=2 0\n");
   FakeWindow window;
   ProgrammerLink link;
-  EXPECT_FALSE(OpenProgrammerLink(link, binder_, window));
+  EXPECT_FALSE(OpenAndTell(link, binder_, window));
   Configure("present=0\n");
-  EXPECT_FALSE(OpenProgrammerLink(link, binder_, window));
+  EXPECT_FALSE(OpenAndTell(link, binder_, window));
   ASSERT_EQ(window.messages.size(), 2u);
   EXPECT_EQ(window.messages[0].text, "Device version incorrect");
   EXPECT_EQ(window.messages[1].text, "Device not found");
@@ -102,16 +103,15 @@ TEST_F(DropInLibrary, FlashKeepsWhatWasWrittenBetweenConnections) {
   Configure("contents=erased\n");
   FakeWindow window;
   ProgrammerLink link;
-  EventLog log;
   std::vector<uint8_t> block(0x8000);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i ^ 0x5A);
-  ASSERT_TRUE(OpenProgrammerLink(link, binder_, window));
+  ASSERT_TRUE(OpenAndTell(link, binder_, window));
   ASSERT_EQ(SetAddress(link, 0, 0, 0, 0), kCommandOk);
-  ASSERT_EQ(WriteBlock(link, log, block.data(), 0x80, 0x00, 0), kCommandOk);
+  ASSERT_EQ(WriteBlock(link, block.data(), 0x80, 0x00, 0), kCommandOk);
   CloseProgrammer(link);
 
   std::vector<uint8_t> back(block.size());
-  ASSERT_TRUE(OpenProgrammerLink(link, binder_, window));
+  ASSERT_TRUE(OpenAndTell(link, binder_, window));
   ASSERT_EQ(SetAddress(link, 0, 0, 0, 0), kCommandOk);
   ASSERT_EQ(ReadBlock(link, back.data(), 0x80, 0x00), kCommandOk);
   CloseProgrammer(link);

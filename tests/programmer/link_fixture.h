@@ -11,6 +11,7 @@
 #include "sim/in_process_usb.h"
 #include "sim/sim_bus.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/open_link.h"
 
 // Transfers made by the connection itself: GetVersion's request and answer.
 inline constexpr int kOpenTransfers = 2;
@@ -20,7 +21,10 @@ struct LinkRig {
   FakeWindow window;
   ProgrammerLink link;
 
-  bool Open() { return OpenProgrammerLink(link, sim::InProcessBinder(bus), window); }
+  LinkStatus status = LinkStatus::Ok;
+
+  // Opens the link; a failure's text goes to the fake window as the caller's box would.
+  bool Open() { return OpenAndTell(link, sim::InProcessBinder(bus), window, status); }
 
   // Adds a programmer, opens it and forgets the connection's traffic.
   sim::SimDevice& OpenProgrammer(const sim::DeviceConfig& config = {}) {

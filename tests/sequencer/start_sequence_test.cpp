@@ -110,6 +110,24 @@ INSTANTIATE_TEST_SUITE_P(StartSequence, StartWithoutConnection,
                          testing::ValuesIn(NoConnectionCases()),
                          [](const auto& info) { return info.param.name; });
 
+// The hidden isSharp box as it stands when Start is pressed: the fixed module, no chip ID.
+TEST(StartSequence, HiddenSharpBoxTakenWhenStartIsPressed) {
+  for (bool sharp : {false, true}) {
+    SCOPED_TRACE(sharp);
+    Rig rig;
+    rig.window.SetChecked(Control::isSharp, sharp);
+    rig.SelectErase();
+    btnStartClick(rig.ctx);
+    const Strings lines = rig.Lines();
+    const Strings requests = rig.Requests();
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "Flash module used as china-sharp like module."),
+        sharp ? 1 : 0);
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "36"), sharp ? 0 : 1);
+    EXPECT_EQ(rig.ctx.session.blockCount, sharp ? 2048 : kBlocks16M);
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // All three jobs.
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "database/load_database.h"
 #include "tests/support/stateful_window.h"
 
 class FakeWindow : public StatefulWindow {
@@ -44,4 +45,9 @@ class FakeWindow : public StatefulWindow {
   void Click(Control control);
   // The texts of the message boxes shown, in order.
   std::vector<std::string> MessageTexts() const;
+  // The database loader's boxes, shown here.
+  DatabaseMessage Boxes() {
+    return
+        [this](const std::string& text, const std::string& caption) { ShowMessage(text, caption); };
+  }
 };

@@ -24,7 +24,7 @@ std::vector<IoctlRecord> Then(std::vector<IoctlRecord> a, const std::vector<Ioct
 
 TEST_F(UsbfsTest, OpensConfiguresClaimsAndAcceptsVersion21) {
   usbfs::UsbfsProgrammer& programmer = AddProgrammer();
-  ASSERT_TRUE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
+  ASSERT_TRUE(OpenAndTell(ctx.session.handle, ctx.bindUsb, window));
   EXPECT_TRUE(window.messages.empty());
   EXPECT_NE(ctx.session.handle.handle, nullptr);
   EXPECT_EQ(bed->OpenDescriptors(programmer), 1);
@@ -107,7 +107,7 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
     NewBed();
     window.messages.clear();
     c.setUp(*this);
-    EXPECT_FALSE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
+    EXPECT_FALSE(OpenAndTell(ctx.session.handle, ctx.bindUsb, window));
     EXPECT_EQ(window.messages,
               (std::vector<FakeWindow::Message>{{c.message, "Flash programmator", false}}));
     EXPECT_EQ(ctx.session.handle.handle, nullptr);
@@ -121,11 +121,11 @@ TEST_F(UsbfsTest, EachFailedStepReachesTheOperatorAndLeavesNothingOpen) {
 }
 
 TEST_F(UsbfsTest, AProgrammerPluggedInAfterAFailedStartIsFound) {
-  EXPECT_FALSE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
+  EXPECT_FALSE(OpenAndTell(ctx.session.handle, ctx.bindUsb, window));
   EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
 
   usbfs::UsbfsProgrammer& programmer = AddProgrammer();
-  EXPECT_TRUE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
+  EXPECT_TRUE(OpenAndTell(ctx.session.handle, ctx.bindUsb, window));
   EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
   EXPECT_EQ(programmer.Requests(), (std::vector<std::string>{"13"}));
   CloseProgrammer(ctx.session.handle);

@@ -34,7 +34,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   UseReadFile(dump);
   window.SetText(Control::MD5_result, "left from before");
   programmer.ClearRecord();
-  EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
+  EXPECT_EQ(ReadCheckJob(ctx).code, kCommandFailed);
   EXPECT_TRUE(programmer.Vanished());
 
   // The read error stands where the progress line was.
@@ -80,7 +80,7 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
   const std::string dump = dir.File("dump.bin");
   UseReadFile(dump);
   programmer.ClearRecord();
-  EXPECT_EQ(ReadCheckJob(ctx), kCommandFailed);
+  EXPECT_EQ(ReadCheckJob(ctx).code, kCommandFailed);
 
   EXPECT_EQ(LastOf(Rows(Entries()), 1)[0], (Row{"[09:05:07] Read error", LogColour::Red}));
   EXPECT_FALSE(std::filesystem::exists(dump));

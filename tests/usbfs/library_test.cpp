@@ -75,11 +75,11 @@ TEST_F(UsbfsTest, LibraryParsesTheNodesDescriptorsAsTheProgrammer) {
 // tool then fails at the configuration, not at "Device not found".
 TEST_F(UsbfsTest, StaleDeviceAfterTheBusDirectoryVanishedFailsCleanly) {
   usbfs::UsbfsProgrammer& programmer = AddProgrammer();
-  ASSERT_TRUE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
+  ASSERT_TRUE(OpenAndTell(ctx.session.handle, ctx.bindUsb, window));
   CloseProgrammer(ctx.session.handle);
 
   std::filesystem::remove_all(std::filesystem::path(bed->RootDir()) / "dev/bus/usb");
-  EXPECT_FALSE(OpenProgrammerLink(ctx.session.handle, ctx.bindUsb, window));
+  EXPECT_FALSE(OpenAndTell(ctx.session.handle, ctx.bindUsb, window));
   EXPECT_EQ(window.messages, (std::vector<FakeWindow::Message>{
                                  {"Device set configuration error", "Flash programmator", false}}));
   EXPECT_EQ(ctx.session.handle.handle, nullptr);

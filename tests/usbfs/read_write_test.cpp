@@ -55,7 +55,7 @@ TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
   const std::string dump = dir.File("dump.bin");
   UseReadFile(dump);
   programmer.ClearRecord();
-  EXPECT_EQ(ReadCheckJob(ctx), kCommandOk);
+  EXPECT_EQ(ReadCheckJob(ctx).code, kCommandOk);
   CloseProgrammer(ctx.session.handle);
 
   const Bytes dumped = ReadFileBytes(dump);
@@ -111,7 +111,7 @@ TEST_F(UsbfsTest, Writes16MModuleFromAFile) {
   ASSERT_EQ(ConnectAndIdentify(ctx), 1);
   UseWriteFile(source);
   programmer.ClearRecord();
-  EXPECT_EQ(WriteJob(ctx), kCommandOk);
+  EXPECT_EQ(WriteJob(ctx).code, kCommandOk);
   CloseProgrammer(ctx.session.handle);
 
   const Bytes flash = programmer.WithModel([](sim::DeviceModel& m) { return m.Flash().Image(); });

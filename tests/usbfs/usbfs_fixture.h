@@ -10,6 +10,7 @@
 
 #include "app/app_context.h"
 #include "programmer/programmer_link.h"
+#include "tests/support/open_link.h"
 #include "tests/support/rig.h"
 #include "tests/usbfs/usbfs_testbed.h"
 

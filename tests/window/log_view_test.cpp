@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QtTest>
 
+#include "app/log_colour.h"
 #include "tests/window/window_harness.h"
 
 namespace {

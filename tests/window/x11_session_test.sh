@@ -37,11 +37,12 @@ readonly app_title="quorvane's Flash Wrendel utilite"
 readonly main_title="Flash Programmator (One flash) v2.5"
 
 # The id of a visible window whose title starts with $1 (a suffix would still be found,
-# and then reported by expect_titles); waits up to 10 s. xdotool's own search ignores
-# case, so the names are compared here.
+# and then reported by expect_titles); waits up to 30 s. xdotool's own search ignores
+# case, so the names are compared here. The wait is long for a machine busy with other
+# tests: it costs nothing when the window comes at once.
 find_window() {
   local _ id name
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
       name=$(xdotool getwindowname "$id" 2>/dev/null)
       if [[ $name == "$1"* ]]; then
@@ -146,7 +147,7 @@ expect_program_ends "$pid" "after Esc"
 # 3. The accessible names over the AT-SPI bus of a private session bus.
 mkdir "$work/plain"
 cp -- "$example" "$work/plain/kz1_v2.6.ini"
-(cd "$work/plain" && timeout 60 dbus-run-session -- sh -c '
+(cd "$work/plain" && timeout 120 dbus-run-session -- sh -c '
   /usr/libexec/at-spi-bus-launcher --launch-immediately &
   launcher=$!
   QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$1" &

@@ -1,24 +1,33 @@
 // The runs both front ends start: the selected jobs of a Start press, identification on
-// its own and the bench diagnostic. Each fills ctx.report as it goes.
+// its own and the bench diagnostic. Each fills `report` from what identification and the
+// jobs hand back.
 #pragma once
 
-#include "app/app_context.h"
+#include <functional>
+
+#include "app/run_report.h"
+#include "flash/job_context.h"
 
 struct RunOptions {
   // After a successful write, read the flash back and check it against the write file,
   // with the digests and verification lines of a check.
   bool verifyAfterWrite = false;
+  // The window locks its controls once identification has succeeded, and unlocks them
+  // after the link is closed; a terminal has nothing to lock.
+  std::function<void()> lock{};
+  std::function<void()> unlock{};
 };
 
 enum class StartResult { NothingToDo, NotConnected, JobFailed, Done };
 
 // Connects, identifies and runs the selected jobs in the fixed order read or check,
 // erase, write (then the verify when asked), stopping at the first that fails.
-StartResult RunStart(AppContext& ctx, const JobSelection& selection, const RunOptions& options);
+StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
+                     const RunOptions& options);
 
 // Connects, identifies (its lines go to the log) and closes. False when not connected.
-bool RunIdentify(AppContext& ctx);
+bool RunIdentify(JobContext& ctx, RunReport& report);
 
 // The bench diagnostic, its lines written to ctx.statusPath. False when the status file
 // could not be made or the programmer not connected.
-bool RunDiagnose(AppContext& ctx);
+bool RunDiagnose(JobContext& ctx, RunReport& report);

@@ -1,4 +1,4 @@
-#include "cli/console_window.h"
+#include "cli/console_host.h"
 
 #include <unistd.h>
 
@@ -69,80 +69,68 @@ bool CancelSignalled() {
   return cancelSignal != 0;
 }
 
-std::string ConsoleWindow::Paint(const std::string& text, LogColour colour) const {
+std::string ConsoleHost::Paint(const std::string& text, LogColour colour) const {
   if (!settings_.colour)
     return text;
   return EscapeOf(colour) + text + "\033[0m";
 }
 
-void ConsoleWindow::PrintLine(const LoggedLine& line) {
+void ConsoleHost::PrintLine(const LoggedLine& line) {
   if (settings_.quiet && line.colour != LogColour::Red)
     return;
   ClearStatus();
-  std::fprintf(stderr, "%s\n", Paint(line.text, line.colour).c_str());
+  std::fprintf(settings_.stream, "%s\n", Paint(line.text, line.colour).c_str());
 }
 
-void ConsoleWindow::ClearStatus() {
+void ConsoleHost::ClearStatus() {
   if (statusShown_) {
-    std::fputs("\r\033[K", stderr);
+    std::fputs("\r\033[K", settings_.stream);
     statusShown_ = false;
   }
 }
 
-void ConsoleWindow::ShowMessage(const std::string& text, const std::string& caption) {
+void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
   if (beforePrompt)
     beforePrompt();
   ClearStatus();
-  std::fprintf(stderr, "%s\n", Paint(caption + ": " + text, LogColour::Red).c_str());
+  std::fprintf(settings_.stream, "%s\n", Paint(caption + ": " + text, LogColour::Red).c_str());
 }
 
-bool ConsoleWindow::AskOkCancel(const std::string& text, const std::string& caption) {
+bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& caption) {
   if (beforePrompt)
     beforePrompt();
   ClearStatus();
   const std::string question = caption + ": " + text;
   if (settings_.answerYes) {
     if (!settings_.quiet)
-      std::fprintf(stderr, "%s OK (--yes)\n", question.c_str());
+      std::fprintf(settings_.stream, "%s OK (--yes)\n", question.c_str());
     return true;
   }
   if (!settings_.canAsk) {
     std::fprintf(
-        stderr, "%s\n",
+        settings_.stream, "%s\n",
         Paint(question + " Cancel (no terminal to ask on; --yes answers OK)", LogColour::Red)
             .c_str());
     return false;
   }
-  std::fprintf(stderr, "%s [ok/cancel] ", question.c_str());
-  std::fflush(stderr);
+  std::fprintf(settings_.stream, "%s [ok/cancel] ", question.c_str());
+  std::fflush(settings_.stream);
   std::string answer;
   const bool read = ReadAnswer(answer);
   for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const bool ok = read && (answer == "ok" || answer == "y" || answer == "yes");
   if (CancelSignalled())
-    std::fputc('\n', stderr);
+    std::fputc('\n', settings_.stream);
   return ok && !CancelSignalled();
 }
 
-std::string ConsoleWindow::Text(Control control) const {
-  const auto it = texts_.find(control);
-  return it == texts_.end() ? "" : it->second;
-}
-
-void ConsoleWindow::SetText(Control control, const std::string& text) {
-  texts_[control] = text;
-}
-
-void ConsoleWindow::SetProgressPosition(int position) {
-  position_ = position;
-}
-
-void ConsoleWindow::SetProgressMaximum(int maximum) {
+void ConsoleHost::StartProgress(int maximum) {
+  position_ = 0;
   maximum_ = maximum;
   jobStart_ = Clock::now();
 }
 
-void ConsoleWindow::ProcessEvents() {
+void ConsoleHost::ProcessEvents() {
   if (CancelSignalled() && onCancel)
     onCancel();
   if (!settings_.statusLine || settings_.quiet)
@@ -162,7 +150,7 @@ void ConsoleWindow::ProcessEvents() {
   DrawStatus();
 }
 
-void ConsoleWindow::DrawStatus() {
+void ConsoleHost::DrawStatus() {
   const double elapsed = std::chrono::duration<double>(Clock::now() - jobStart_).count();
   std::string status = job_;
   if (maximum_ > 0) {
@@ -177,7 +165,7 @@ void ConsoleWindow::DrawStatus() {
   } else {
     status += "  " + MinutesSeconds(elapsed);
   }
-  std::fprintf(stderr, "\r\033[K%s", status.c_str());
-  std::fflush(stderr);
+  std::fprintf(settings_.stream, "\r\033[K%s", status.c_str());
+  std::fflush(settings_.stream);
   statusShown_ = true;
 }

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "app/app_context.h"
-#include "app/log_text.h"
+#include "base/log_text.h"
+#include "flash/job_context.h"
 
 template <typename... Args>
-std::string Stamped(const AppContext& ctx, const std::string& pattern, const Args&... args) {
+std::string Stamped(const JobContext& ctx, const std::string& pattern, const Args&... args) {
   return LogText(pattern, {ctx.Now(), std::string(args)...});
 }

@@ -1,4 +1,4 @@
-#include "app/core/database_search.h"
+#include "cli/database_search.h"
 
 #include <sys/stat.h>
 

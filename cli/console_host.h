@@ -1,0 +1,75 @@
+// The jobs' host on a terminal: message boxes and questions as lines on stderr, the log's
+// final lines on stderr, one status line with the running job's progress, and Ctrl+C as
+// the Cancel button.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "app/event_log.h"
+#include "app/run_report.h"
+#include "flash/job_host.h"
+
+struct ConsoleSettings {
+  bool colour = false;         // escape codes for the line colours
+  bool statusLine = false;     // stderr is a terminal: draw the progress line
+  bool quiet = false;          // only errors
+  bool answerYes = false;      // --yes
+  bool canAsk = false;         // stdin is a terminal
+  std::FILE* stream = stderr;  // where the lines, boxes, questions and status go
+};
+
+// Set from the SIGINT and SIGTERM handlers, which may do nothing else. The one piece of
+// process-wide mutable state: a signal handler has no other way to reach the program.
+void InstallCancelSignals();
+bool CancelSignalled();
+
+class ConsoleHost : public JobHost {
+ public:
+  explicit ConsoleHost(ConsoleSettings settings) : settings_(settings) {}
+
+  // The log the jobs write; its lines are printed as they become final (FinalLines).
+  EventLog log;
+
+  // Called from ProcessEvents when a signal asked to stop (the Cancel button's action).
+  std::function<void()> onCancel;
+  // Called before a question or a box, so that the lines before it are out first.
+  std::function<void()> beforePrompt;
+  // The name of the job that is running, for the status line.
+  std::function<std::string()> runningJob;
+
+  // One final log line (called for each line as it becomes final).
+  void PrintLine(const LoggedLine& line);
+  // Removes the status line, if one is drawn.
+  void ClearStatus();
+
+  void AppendLine(const std::string& text, LogColour colour) override {
+    log.AppendLine(text, colour);
+  }
+  void ReplaceLastLine(const std::string& text, LogColour colour) override {
+    log.ReplaceLastLine(text, colour);
+  }
+  void ShowMessage(const std::string& text, const std::string& caption) override;
+  bool AskOkCancel(const std::string& text, const std::string& caption) override;
+  void StartProgress(int maximum) override;
+  void StepProgress() override { ++position_; }
+  void ResetProgress() override { position_ = 0; }
+  void ProcessEvents() override;
+  // A terminal has no digest boxes: the digests reach the operator in the report (--json).
+  void ShowDigest(DigestKind, const std::string&) override {}
+
+ private:
+  void DrawStatus();
+  std::string Paint(const std::string& text, LogColour colour) const;
+
+  using Clock = std::chrono::steady_clock;
+  ConsoleSettings settings_;
+  int position_ = 0;
+  int maximum_ = 0;
+  Clock::time_point jobStart_ = Clock::now();
+  Clock::time_point lastDraw_{};
+  std::string job_;  // the running job when the status was last looked at
+  bool statusShown_ = false;
+};

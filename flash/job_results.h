@@ -1,0 +1,72 @@
+// What identification and the jobs found out, handed back as plain values for a front end
+// that reports them (the run's report, the command line's JSON and exit status).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "flash/job_selection.h"
+
+// The three digest texts of one read or check, as they are shown.
+struct DigestTexts {
+  std::string md5, sha1, crc;
+  friend bool operator==(const DigestTexts&, const DigestTexts&) = default;
+};
+
+// How one digest fared: not compared (no expected text, or NOT check in Auto mode), the
+// main hash by which the dump was looked up, or compared with OK or FAIL.
+enum class DigestVerdict { NotCompared, Main, Ok, Fail };
+
+struct VerificationRecord {
+  HashCheckMode mode = HashCheckMode::Auto;
+  bool matched = false;     // Auto: a known dump has the main digest
+  std::string description;  // of that dump
+  DigestVerdict md5 = DigestVerdict::NotCompared;
+  DigestVerdict sha1 = DigestVerdict::NotCompared;
+  DigestVerdict crc = DigestVerdict::NotCompared;
+
+  // A Manual FAIL or, for a matched dump, a checked digest that differs. An unknown dump
+  // is no failure.
+  bool Failed() const {
+    return md5 == DigestVerdict::Fail || sha1 == DigestVerdict::Fail || crc == DigestVerdict::Fail;
+  }
+};
+
+// The module and chip of a successful identification, with what the database knew of
+// them (the session holds the standard values assumed for what it did not know).
+struct IdentificationRecord {
+  uint8_t moduleId = 0;
+  uint8_t sizeMB = 0;
+  bool dualBank = false;
+  bool moduleKnown = false;  // in the database; otherwise the standard assumption
+  std::array<uint8_t, 4> chipId{};
+  bool chipRead = false;  // false in the fixed china-sharp mode, which reads no ID
+  bool chipKnown = false;
+  std::string chipName;
+  std::string vendor;  // empty when the vendor code is not in the database
+  uint8_t busWidth = 0;
+  uint8_t writeMode = 0;
+  int32_t blockCount = 0;
+};
+
+// What one job did. `code` is the job's own result: 0 done, 255 failed (its Red line
+// written).
+struct JobResult {
+  uint8_t code = 0xFF;
+  uint64_t bytes = 0;                  // flash bytes handled before the job ended
+  bool mismatch = false;               // a check found the flash different from its file
+  std::optional<DigestTexts> digests;  // a read or check that finished
+  std::optional<VerificationRecord> verification;  // of those digests
+
+  bool Ok() const { return code == 0; }
+};
+
+// What the bench diagnostic did: its result, whether it got as far as connecting (its
+// status file was made) and what it identified.
+struct DiagnosticResult {
+  uint8_t code = 0xFF;
+  bool connecting = false;
+  std::optional<IdentificationRecord> identification;
+};
