@@ -6,10 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
+#include <optional>
 #include <random>
 
 namespace {
+
+// As many links as the kernel follows in one path before it gives ELOOP.
+constexpr int kMaxLinks = 40;
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -18,46 +22,68 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The file a chain of symbolic links ends at, which need not exist yet.
-std::string FollowLinks(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
+// The file a chain of symbolic links ends at, which need not exist yet. Nothing for a
+// loop or a chain longer than open would follow: replacing one of its links with the dump
+// would not be what opening the name does.
+std::optional<std::string> FollowLinks(std::string path) {
+  for (int links = 0;; ++links) {
     char target[PATH_MAX];
     const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
     if (n < 0)
       return path;
+    if (links == kMaxLinks)
+      return std::nullopt;
     target[n] = '\0';
     path = target[0] == '/' ? std::string(target) : FolderOf(path) + "/" + target;
   }
-  return path;
 }
 
-// A new file that no one else has, with the permissions any new file of the user gets.
-int CreateTemporary(const std::string& target, std::string& name) {
+// A new file that no one else has, created with `mode` (the umask applies). Its name,
+// ".NAME.part-XXXXXX", is cut to what the folder takes: a long NAME is shortened.
+int CreateTemporary(const std::string& target, mode_t mode, std::string& name) {
+  const std::string folder = FolderOf(target);
   const size_t slash = target.rfind('/');
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  const std::string prefix = FolderOf(target) + "/." + base + ".part-";
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  static constexpr char kSuffix[] = ".part-";
+  static constexpr size_t kFixed = 1 + (sizeof kSuffix - 1) + 6;  // the dot, suffix, digits
+  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  const size_t longest = limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
+  if (base.size() + kFixed > longest)
+    base.resize(longest > kFixed ? longest - kFixed : 0);
+  const std::string prefix = folder + "/." + base + kSuffix;
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::random_device seed;
   std::minstd_rand random(seed());
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = prefix;
     for (int i = 0; i < 6; ++i) name += kDigits[random() % (sizeof kDigits - 1)];
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST)
       return fd;
   }
   return -1;
 }
 
-bool SyncFolder(const std::string& folder) {
-  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0)
+// The replacement is readable and writable by whoever the old dump was. Only a privileged
+// process may give a file away; for others it stays theirs. The set-ID and sticky bits
+// are not carried over onto a flash image.
+bool KeepAccess(int fd, const struct stat& old) {
+  if (fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM)
     return false;
-  const bool synced = fsync(fd) == 0;
-  return close(fd) == 0 && synced;
+  return fchmod(fd, old.st_mode & 0777) == 0;
+}
+
+// EINVAL: this file or file system has no sync (a FIFO, /dev/null, some folders); there
+// is nothing more to wait for.
+bool Synced(int error) {
+  return error == 0 || error == EINVAL;
 }
 
 }  // namespace
+
+int SyncError(int fd) {
+  return fsync(fd) == 0 ? 0 : errno;
+}
 
 DumpFile::~DumpFile() {
   Discard();
@@ -70,26 +96,36 @@ void DumpFile::Discard() {
   temporary_.clear();
 }
 
+bool DumpFile::OpenInPlace() {
+  file_ = OpenJobFile(target_, "wb");
+  return file_ != nullptr;
+}
+
 bool DumpFile::Open(const std::string& path) {
-  target_ = FollowLinks(path);
+  const std::optional<std::string> target = FollowLinks(path);
+  if (!target)
+    return false;
+  target_ = *target;
   struct stat st {};
   const bool exists = stat(target_.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode))
     return false;
-  if (exists && !S_ISREG(st.st_mode)) {
-    // A device or FIFO cannot be replaced, and holds no dump to protect.
-    file_ = OpenJobFile(target_, "wb");
-    return file_ != nullptr;
-  }
+  // A device or FIFO cannot be replaced, and holds no dump to protect.
+  if (exists && !S_ISREG(st.st_mode))
+    return OpenInPlace();
   // An existing dump the user may not overwrite stays protected, as opening it would.
   if (exists && access(target_.c_str(), W_OK) != 0)
     return false;
-  const int fd = CreateTemporary(target_, temporary_);
+  // Private until it has the old dump's access; a new dump gets that of any new file.
+  const int fd = CreateTemporary(target_, exists ? 0600 : 0666, temporary_);
   if (fd < 0) {
+    const int error = errno;
     temporary_.clear();
-    return false;
+    // The folder takes no new file, but the user may write this one: it is overwritten as
+    // opening it would, with no way left to keep the old dump if the read fails.
+    return exists && error == EACCES && OpenInPlace();
   }
-  file_.reset(fdopen(fd, "wb"));
+  file_.reset(exists && !KeepAccess(fd, st) ? nullptr : fdopen(fd, "wb"));
   if (!file_) {
     close(fd);
     Discard();
@@ -106,16 +142,22 @@ bool DumpFile::Write(const uint8_t* data, size_t size) {
 
 bool DumpFile::Commit() {
   std::FILE* f = file_.get();
-  bool ok = std::fflush(f) == 0 && !std::ferror(f);
-  if (temporary_.empty())
-    return CloseWritten(file_) && ok;
-  ok = ok && fsync(fileno(f)) == 0;
+  bool ok = std::fflush(f) == 0 && !std::ferror(f) && Synced(syncs_.data(fileno(f)));
   ok = CloseWritten(file_) && ok;
-  ok = ok && std::rename(temporary_.c_str(), target_.c_str()) == 0;
-  if (!ok) {
+  if (temporary_.empty())
+    return ok;
+  if (!ok || std::rename(temporary_.c_str(), target_.c_str()) != 0) {
     Discard();
     return false;
   }
   temporary_.clear();
-  return SyncFolder(FolderOf(target_));
+  // The rename lasts through a power cut only once the folder is synced. A folder the user
+  // may not open leaves no way to ask for that, and is no error; a failed sync is: the
+  // dump is in place, but an erase must not rely on it.
+  const int folder = open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0)
+    return true;
+  const int error = syncs_.folder(folder);
+  close(folder);
+  return Synced(error);
 }

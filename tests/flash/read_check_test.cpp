@@ -2,6 +2,8 @@
 // the dump, the digests, progress, Cancel, verification and every failure path.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "base/log_text.h"
 #include "tests/support/rig.h"
@@ -160,10 +163,10 @@ TEST(CheckJob, WrongSizeReferenceIsRefusedBeforeAnyRead) {
   }
 }
 
-// Names in the rig's folder: a failed read must leave no temporary file behind.
-std::vector<std::string> FolderNames(const Rig& rig) {
+// Names in a folder: a failed read must leave no temporary file behind.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(rig.dir.Path()))
+  for (const auto& e : std::filesystem::directory_iterator(folder))
     names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
@@ -205,11 +208,11 @@ TEST(ReadJob, StoppedReadLeavesTheEarlierDumpAsItWas) {
       rig.device->Faults().atReadBlock = 3;
       rig.device->Faults().kind = c.kind;
     }
-    const auto namesBefore = FolderNames(rig);
+    const auto namesBefore = FolderNames(rig.dir.Path());
     btnStartClick(rig.ctx);
 
     EXPECT_EQ(ReadFileBytes(dump), earlier);
-    EXPECT_EQ(FolderNames(rig), namesBefore);
+    EXPECT_EQ(FolderNames(rig.dir.Path()), namesBefore);
     if (c.blocksRead >= 0) {
       EXPECT_EQ(rig.Model().ReadBlocks(), c.blocksRead);
     }
@@ -228,7 +231,9 @@ TEST(ReadJob, StoppedReadLeavesTheEarlierDumpAsItWas) {
 bool AsOrdinaryUser(const std::function<bool()>& body) {
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+    // Root's own groups go too, or the child could still write what group root may.
+    if (::getuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
       ::_exit(2);
     ::_exit(body() ? 0 : 1);
   }
@@ -236,37 +241,71 @@ bool AsOrdinaryUser(const std::function<bool()>& body) {
   return ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// A dump the user may not overwrite, or a folder the user may not write in, is refused
-// as it was before dumps went through a temporary file: nothing changes on the disk.
-TEST(ReadJob, DumpWithoutWritePermissionIsRefusedAndLeftAlone) {
+// A dump goes where opening the name for writing would put it, and nowhere else: a file
+// the user may not overwrite, or a new file in a folder the user may not write in, is
+// refused as before dumps went through a temporary file, with nothing changed on the
+// disk; a writable file in such a folder is written in place.
+TEST(ReadJob, DumpFollowsThePermissionsOfFileAndFolder) {
+  namespace fs = std::filesystem;
   Rig rig{Module(kModule16M)};
-  std::filesystem::permissions(rig.dir.Path(), std::filesystem::perms::all);
-  std::filesystem::create_directory(rig.dir.File("open"));
-  std::filesystem::permissions(rig.dir.File("open"), std::filesystem::perms::all);
-  const std::string readOnly = rig.dir.File("open/old.bin");
-  WriteFileBytes(readOnly, {1, 2, 3});
-  std::filesystem::permissions(
-      readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
-  std::filesystem::create_directory(rig.dir.File("closed"));
-  std::filesystem::permissions(rig.dir.File("closed"), std::filesystem::perms::owner_all |
-                                                           std::filesystem::perms::others_read |
-                                                           std::filesystem::perms::others_exec);
-  for (const std::string& path : {readOnly, rig.dir.File("closed/new.bin")}) {
-    SCOPED_TRACE(path);
+  const std::vector<uint8_t> old{1, 2, 3};
+  for (const char* name : {"open", "closed", "unlisted"}) fs::create_directory(rig.dir.File(name));
+  WriteFileBytes(rig.dir.File("open/old.bin"), old);
+  WriteFileBytes(rig.dir.File("closed/writable.bin"), old);
+  // The rig's folder is open to the ordinary user; "closed" takes no new file, and
+  // "unlisted" takes new files but cannot be opened, so it cannot be synced either.
+  const std::pair<const char*, mode_t> modes[] = {
+      {"", 0777},       {"open", 0777},    {"open/old.bin", 0444}, {"closed/writable.bin", 0666},
+      {"closed", 0555}, {"unlisted", 0333}};
+  for (const auto& [name, mode] : modes) ASSERT_EQ(::chmod(rig.dir.File(name).c_str(), mode), 0);
+
+  struct Case {
+    std::string path;
+    bool written;
+  };
+  const Case cases[] = {
+      {"open/old.bin", false},
+      {"closed/new.bin", false},
+      {"closed/writable.bin", true},
+      {"unlisted/new.bin", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const std::string path = rig.dir.File(c.path);
+    const bool existed = fs::exists(path);
     EXPECT_TRUE(AsOrdinaryUser([&] {
       rig.SelectRead(path);
       btnStartClick(rig.ctx);
+      if (c.written)
+        return LastOf(rig.Lines(), 3)[0] == "[09:05:07] Read done, 0:00:00";
       return rig.ctx.log.Last().text == "[09:05:07] File open error: " + path &&
              rig.ctx.log.Last().colour == LogColour::Red;
     }));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rig.dir.File("closed")), {}), 0);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rig.dir.File("open")), {}), 1);
-    EXPECT_EQ(ReadFileBytes(readOnly), (std::vector<uint8_t>{1, 2, 3}));
+    if (c.written) {
+      EXPECT_TRUE(ReadFileBytes(path) == rig.FlashImage());
+    } else {
+      EXPECT_EQ(fs::exists(path), existed);
+      EXPECT_EQ(ReadFileBytes(path), existed ? old : std::vector<uint8_t>{});
+    }
   }
+  // Opened again for the listing, and so that a test run by an ordinary user can clean up.
+  for (const char* name : {"closed", "unlisted"}) ::chmod(rig.dir.File(name).c_str(), 0777);
+  EXPECT_EQ(FolderNames(rig.dir.File("open")), std::vector<std::string>{"old.bin"});
+  EXPECT_EQ(FolderNames(rig.dir.File("closed")), std::vector<std::string>{"writable.bin"});
+  EXPECT_EQ(FolderNames(rig.dir.File("unlisted")), std::vector<std::string>{"new.bin"});
+}
+
+// A read into `path` on its own, in a rig that may have read before: the box is ticked
+// afresh, as ticking an already ticked box would not ask for a file again.
+void ReadInto(Rig& rig, const std::string& path) {
+  rig.window.SetChecked(Control::CheckBox1, false);
+  rig.SelectRead(path);
+  btnStartClick(rig.ctx);
 }
 
 // Where the dump lands: a complete read replaces an existing file through a link's
-// target, and is written in place into a device, which cannot be replaced.
+// target, keeping the file's permissions, and is written in place into a device or a
+// FIFO, which cannot be replaced.
 TEST(ReadJob, CompleteDumpReplacesTheFileOrLinkTarget) {
   Rig rig{Module(kModule16M)};
   const std::string target = rig.dir.File("target.bin");
@@ -274,38 +313,80 @@ TEST(ReadJob, CompleteDumpReplacesTheFileOrLinkTarget) {
   WriteFileBytes(target, std::vector<uint8_t>(10, 1));
   ::chmod(target.c_str(), 0640);
   std::filesystem::create_symlink("target.bin", link);
-  rig.SelectRead(link);
-  btnStartClick(rig.ctx);
+  ReadInto(rig, link);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadFileBytes(target), rig.FlashImage());
-  EXPECT_EQ(FolderNames(rig), (std::vector<std::string>{"link.bin", "target.bin"}));
-  // A new file gets the permissions of any new file, not those of a temporary one.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
   struct stat st {};
   ::stat(target.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  // A new file gets the permissions of any new file, not those of a temporary one.
+  const std::string fresh = rig.dir.File("new.bin");
+  ReadInto(rig, fresh);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::stat(fresh.c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+  EXPECT_EQ(FolderNames(rig.dir.Path()),
+            (std::vector<std::string>{"link.bin", "new.bin", "target.bin"}));
 
   // A device cannot be replaced: it is written in place and stays a device.
-  rig.SelectRead("/dev/null");
-  btnStartClick(rig.ctx);
+  ReadInto(rig, "/dev/null");
   EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_EQ(LastOf(rig.Lines(), 4)[0], "[09:05:07] Start read to /dev/null");
   EXPECT_EQ(LastOf(rig.Lines(), 3)[0], "[09:05:07] Read done, 0:00:00");
+
+  // Nor a FIFO: the dump goes to whoever reads the other end. The test holds a writer of
+  // its own so that the reader sees the end only once the test lets go, wherever the dump
+  // went.
+  const std::string fifo = rig.dir.File("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  const int writer = ::open(fifo.c_str(), O_WRONLY);
+  ASSERT_GE(reader, 0);
+  ASSERT_GE(writer, 0);
+  ::fcntl(reader, F_SETFL, 0);
+  std::vector<uint8_t> received;
+  std::thread drain([&] {
+    uint8_t buffer[65536];
+    for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;)
+      received.insert(received.end(), buffer, buffer + n);
+  });
+  ReadInto(rig, fifo);
+  ::close(writer);
+  drain.join();
+  ::close(reader);
+  EXPECT_EQ(LastOf(rig.Lines(), 3)[0], "[09:05:07] Read done, 0:00:00");
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_TRUE(received == rig.FlashImage());
 }
 
+// Nothing is made on the disk for a dump that cannot be opened: a missing folder, a
+// folder as the name, a loop of links or a chain longer than open follows (41 links).
 TEST(ReadJob, FileFailures) {
   struct Case {
     std::string path;
     std::string line;
   };
   TempDir dir;
+  std::filesystem::create_symlink("self.bin", dir.File("self.bin"));
+  std::filesystem::create_symlink("b.bin", dir.File("a.bin"));
+  std::filesystem::create_symlink("a.bin", dir.File("b.bin"));
+  WriteFileBytes(dir.File("end.bin"), {1, 2, 3});
+  for (int i = 0; i <= 40; ++i)
+    std::filesystem::create_symlink(i == 40 ? "end.bin" : "chain" + std::to_string(i + 1),
+                                    dir.File("chain" + std::to_string(i)));
+  const std::vector<std::string> names = FolderNames(dir.Path());
   const std::string missing = dir.File("no/such/folder/dump.bin");
   const std::vector<Case> cases = {
       {missing, "[09:05:07] File open error: " + missing},
       {dir.Path().string(), "[09:05:07] File open error: " + dir.Path().string()},
+      {dir.File("self.bin"), "[09:05:07] File open error: " + dir.File("self.bin")},
+      {dir.File("a.bin"), "[09:05:07] File open error: " + dir.File("a.bin")},
+      {dir.File("chain0"), "[09:05:07] File open error: " + dir.File("chain0")},
       {"/dev/full", "[09:05:07] File write error: /dev/full"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
     Rig rig{Module(kModule16M)};
     rig.SelectRead(c.path);
     btnStartClick(rig.ctx);
@@ -314,6 +395,8 @@ TEST(ReadJob, FileFailures) {
     EXPECT_NE(LastOf(rig.Lines(), 2)[0], "[09:05:07] Read done, 0:00:00");
     EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
     EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+    EXPECT_EQ(FolderNames(dir.Path()), names);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("chain40")));
   }
 }
 
