@@ -24,6 +24,50 @@ std::string Printed(const char* format, auto... values) {
   return text;
 }
 
+constexpr uint64_t kLowBits = 0x0101010101010101;
+
+// The byte of memory that byte field `field` (0 the lowest) of a loaded word came from.
+constexpr int ByteOfField(int field) {
+  return std::endian::native == std::endian::little ? field : 7 - field;
+}
+
+// The counters of up to 255 differing words, one byte field per byte of the word: field p
+// of bits[direction][bit] counts the words whose byte p differed in that bit that way,
+// field p of bytes those whose byte p differed at all. Emptied before a field overflows.
+struct WordCounts {
+  uint64_t bits[2][8] = {};
+  uint64_t bytes = 0;
+  int words = 0;
+
+  // Counts a differing word; true when the counters must be emptied.
+  bool Add(uint64_t flash, uint64_t file) {
+    const uint64_t differs = flash ^ file;
+    const uint64_t ones = flash & differs, zeros = file & differs;
+    for (int bit = 0; bit < 8; ++bit) {
+      bits[static_cast<int>(Direction::kReadOne)][bit] += (ones >> bit) & kLowBits;
+      bits[static_cast<int>(Direction::kReadZero)][bit] += (zeros >> bit) & kLowBits;
+    }
+    uint64_t any = differs | differs >> 4;
+    any |= any >> 2;
+    bytes += (any | any >> 1) & kLowBits;
+    return ++words == 255;
+  }
+
+  // Adds the fields to the counters of `d`. The words came from the block at `base`, each
+  // from a multiple of eight bytes into it, so field p holds bytes at base + p + 8n.
+  void EmptyInto(FlashDifference& d, uint64_t base) {
+    for (int field = 0; field < 8; ++field) {
+      const int shift = field * 8;
+      auto& lane = d.bitCounts[(base + ByteOfField(field)) & 1];
+      d.differingBytes += (bytes >> shift) & 0xff;
+      for (int bit = 0; bit < 8; ++bit)
+        for (int direction = 0; direction < 2; ++direction)
+          lane[bit][direction] += (bits[direction][bit] >> shift) & 0xff;
+    }
+    *this = WordCounts{};
+  }
+};
+
 std::string RangeText(const BlockRange& range) {
   if (range.first == range.last)
     return std::to_string(range.first);
@@ -65,19 +109,20 @@ bool FlashDifferenceAccumulator::Add(int blockIndex, const uint8_t* flash, const
   else
     d.moreRanges = true;
 
-  uint64_t bytes = 0;
-  for (size_t i = start; i < size; ++i) {
-    const unsigned differs = flash[i] ^ file[i];
-    if (differs == 0)
-      continue;
-    ++bytes;
-    auto& lane = d.bitCounts[(base + i) & 1];
-    for (unsigned ones = flash[i] & differs; ones != 0; ones &= ones - 1)
-      ++lane[std::countr_zero(ones)][static_cast<int>(Direction::kReadOne)];
-    for (unsigned zeros = file[i] & differs; zeros != 0; zeros &= zeros - 1)
-      ++lane[std::countr_zero(zeros)][static_cast<int>(Direction::kReadZero)];
-  }
-  d.differingBytes += bytes;
+  // Eight bytes at a time, the word from `at` zero-padded past the block's end.
+  WordCounts counts;
+  const auto countWord = [&](size_t at, size_t n) {
+    uint64_t f = 0, g = 0;
+    std::memcpy(&f, flash + at, n);
+    std::memcpy(&g, file + at, n);
+    if ((f ^ g) != 0 && counts.Add(f, g))
+      counts.EmptyInto(d, base);
+  };
+  size_t at = start / 8 * 8;
+  for (; at + 8 <= size; at += 8) countWord(at, 8);
+  if (at < size)
+    countWord(at, size - at);
+  counts.EmptyInto(d, base);
   return true;
 }
 

@@ -1,6 +1,6 @@
 // Where and how the flash differs from a file, gathered block by block while a check
 // compares them. A block that matches costs one memcmp; only a block that differs is
-// looked at byte by byte and bit by bit.
+// looked at bit by bit, from its first differing byte on, eight bytes at a time.
 //
 // What the counters tell an operator. Every differing bit is counted by its lane (even or
 // odd byte offset: on a 16-bit bus the two byte lanes, on an 8-bit bus just alternate

@@ -84,6 +84,9 @@ uint8_t Bit7At1000000(uint64_t o, uint8_t f) {
 uint8_t Bit7Around2000000(uint64_t o, uint8_t f) {
   return o == 0x1ffffff || o == 0x2000000 ? Flip(f, 0x80) : f;
 }
+uint8_t Bit0OfByte12Of13(uint64_t o, uint8_t f) {
+  return o % 13 == 12 ? Flip(f, 1) : f;
+}
 // Bit 0 of byte 0x100 of every block but 35, 41, 43, 99 and 101 reads 1.
 uint8_t Bit0OfByte100(uint64_t o, uint8_t f) {
   const uint64_t b = o / kBlock;
@@ -97,6 +100,7 @@ struct Input {
   bool twoBanks;
   std::vector<int> blocks;
   FlashRead flash;
+  size_t blockSize = kBlock;
 };
 
 struct Where {
@@ -226,6 +230,14 @@ std::vector<DifferenceCase> Cases() {
        {{E, 7, kOne, 1}},
        OneLane(E, 7, kOne),
        std::nullopt},
+      // Blocks of 13 bytes: each ends in a part-word, and every other block starts at an
+      // odd offset, so its last byte is in the other lane.
+      {"BlocksOfAnOddSize",
+       {4, false, {0, 1, 2, 3}, Bit0OfByte12Of13, 13},
+       {4, 4, {12, 0, 1}, {{0, 3}}, false},
+       {{E, 0, kOne, 2}, {O, 0, kZero, 2}},
+       kNoFit,
+       std::nullopt},
   };
 }
 
@@ -233,15 +245,16 @@ class FlashDifferenceCases : public testing::TestWithParam<DifferenceCase> {};
 
 TEST_P(FlashDifferenceCases, DescribesTheDifferences) {
   const DifferenceCase& c = GetParam();
-  FlashDifferenceAccumulator accumulator(c.input.blockCount, c.input.twoBanks);
-  std::vector<uint8_t> flash(kBlock), file(kBlock);
+  const size_t size = c.input.blockSize;
+  FlashDifferenceAccumulator accumulator(c.input.blockCount, c.input.twoBanks, size);
+  std::vector<uint8_t> flash(size), file(size);
   for (const int block : c.input.blocks) {
-    for (size_t i = 0; i < kBlock; ++i) {
-      const uint64_t offset = static_cast<uint64_t>(block) * kBlock + i;
+    for (size_t i = 0; i < size; ++i) {
+      const uint64_t offset = static_cast<uint64_t>(block) * size + i;
       file[i] = FileByte(offset);
       flash[i] = c.input.flash(offset, file[i]);
     }
-    ASSERT_TRUE(accumulator.Add(block, flash.data(), file.data(), kBlock)) << block;
+    ASSERT_TRUE(accumulator.Add(block, flash.data(), file.data(), size)) << block;
   }
 
   const FlashDifference d = accumulator.Result();
