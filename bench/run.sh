@@ -19,7 +19,7 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sections=(digest_micro digest_file jobs cli database)
+sections=(digest_micro flash_difference digest_file jobs cli database)
 
 # "WALL_MS CPU_MS" of one command, each the best of three runs, output discarded. The
 # first run also warms the page cache. The CPU time (user + system) is what the ratio
@@ -49,6 +49,13 @@ mb_per_s() { awk -v b="$1" -v ms="$2" 'BEGIN { printf "%.0f", (ms > 0) ? b / (ms
 section_digest_micro() {
   echo "== digest: per-block throughput (bench_digest)"
   "$build/bench/bench_digest" --benchmark_min_time="$([ -n "$quick" ] && echo 0.01 || echo 0.5)"
+}
+
+# The check's comparison per 32768-byte block: the accumulator on equal blocks against a
+# plain memcmp (the two should be level), and on differing blocks.
+section_flash_difference() {
+  echo "== flash difference: per-block comparison (flash_difference_bench)"
+  "$build/bench/flash_difference_bench" --benchmark_min_time="$([ -n "$quick" ] && echo 0.01 || echo 0.5)"
 }
 
 # The tool's three-digest pass over one 64 MiB file against md5sum + sha1sum + cksum,
