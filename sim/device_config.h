@@ -18,6 +18,24 @@ enum class InitialContents {
   Pattern,  // PatternByte of the dump offset
 };
 
+// A ReadBlock answer with some of its bits turned over on the way, as a flaky read gives
+// it. Only that answer changes; the flash keeps its data.
+struct ReadFlip {
+  int atReadBlock = -1;  // the Nth ReadBlock data phase, counted from 0 since usb_open
+  uint32_t offset = 0;   // the byte within that answer (none when the answer is shorter)
+  uint8_t mask = 0;      // the bits XOR-ed into it
+};
+
+// One data line of the module stuck at a level: a bit of the bytes on one lane of the
+// 16-bit bus (even or odd flash addresses) reads as `level` in every ReadBlock answer,
+// whatever the flash holds. The flash keeps the true data.
+enum class ByteLane { None, Even, Odd };
+struct StuckBit {
+  ByteLane lane = ByteLane::None;  // None: every line works
+  int bit = 0;                     // 0 to 7
+  bool level = false;              // true: reads 1; false: reads 0
+};
+
 // Bytes per second of the data phases and the length of an erase; 0 means instant.
 // Off by default so that tests never wait.
 struct Timing {
@@ -64,6 +82,9 @@ struct ModelConfig {
   // four does, the others hold this value (so a host reading the wrong byte is seen).
   int statusOtherBytes = -1;
 
+  ReadFlip readFlip{};
+  StuckBit stuckBit{};
+
   Timing timing{};
 };
 
@@ -83,6 +104,13 @@ struct UsbFaults {
   int atReadBlock = -1;   // the data phase of the Nth ReadBlock
   int atWriteBlock = -1;  // the data phase of the Nth WriteBlock
   int vanishAfter = -1;   // from this transfer on everything fails with -ENODEV
+  // The Nth transfer in either direction, and the Nth IN transfer, are held back for
+  // holdMilliseconds before they go on as usual. A hold longer than the transfer's
+  // timeout ends at the timeout with -ETIMEDOUT instead, and the transfer does not
+  // happen. A signal does not cut a hold short.
+  int holdTransfer = -1;
+  int holdInTransfer = -1;
+  int holdMilliseconds = 0;
 };
 
 struct DeviceConfig {

@@ -191,6 +191,19 @@ uint8_t DeviceModel::NextEraseAnswer(int bank) {
   return answer;
 }
 
+void DeviceModel::SpoilRead(uint8_t* out, size_t size) const {
+  const StuckBit& stuck = config_.stuckBit;
+  if (stuck.lane != ByteLane::None) {
+    const auto bit = static_cast<uint8_t>(1u << stuck.bit);
+    const bool oddFirst = (address_ & 1) != 0;
+    for (size_t i = oddFirst == (stuck.lane == ByteLane::Odd) ? 0 : 1; i < size; i += 2)
+      out[i] = static_cast<uint8_t>(stuck.level ? out[i] | bit : out[i] & ~bit);
+  }
+  const ReadFlip& flip = config_.readFlip;
+  if (flip.atReadBlock == readBlocks_ && flip.offset < size)
+    out[flip.offset] ^= flip.mask;
+}
+
 int DeviceModel::Send(uint8_t* out, size_t size) {
   SettleErases();
   if (answers_.empty())
@@ -206,6 +219,7 @@ int DeviceModel::Send(uint8_t* out, size_t size) {
     case AnswerKind::ReadBlock:
       Throttle(size, config_.timing.readBytesPerSecond);
       flash_.Read(BankIndex(bankByte_), address_, out, size);
+      SpoilRead(out, size);
       address_ += static_cast<uint32_t>(size);
       ++readBlocks_;
       return static_cast<int>(size);

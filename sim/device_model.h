@@ -81,6 +81,9 @@ class DeviceModel {
     answers_.push_back({AnswerKind::Bytes, std::move(bytes)});
   }
   static void Throttle(size_t bytes, double bytesPerSecond);
+  // What the stuck data line and the flaky read make of the ReadBlock answer that was
+  // read from address_.
+  void SpoilRead(uint8_t* out, size_t size) const;
 
   ModelConfig config_;
   FlashMemory flash_;

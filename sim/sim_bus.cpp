@@ -1,21 +1,35 @@
 #include "sim/sim_bus.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <map>
+#include <thread>
 
 // What the host holds for an open device. Kept by the bus until it is destroyed, also
 // after usb_close, so that a late call on a closed handle is recorded, not a crash.
 struct usb_dev_handle {
   sim::SimDevice* device = nullptr;
   bool closed = false;
+  int lockFd = -1;  // the claim lock, while the interface is claimed (SetClaimLocks)
+  std::string lockPath;
+  pid_t lockOwner = 0;  // the process that took it (a forked child holds only a copy)
 };
 
 namespace sim {
 
 struct SimBus::Topology {
-  std::vector<std::vector<int>> buses;  // device ids per bus, in list order
+  struct Bus {
+    int number = 0;
+    std::vector<int> devices;  // device ids in list order
+  };
+  std::vector<Bus> buses;
   // What the host walks, rebuilt by usb_find_busses and usb_find_devices.
   std::vector<std::unique_ptr<struct usb_bus>> busList;
   std::vector<std::unique_ptr<struct usb_device>> deviceList;
@@ -25,6 +39,39 @@ struct SimBus::Topology {
 
 namespace {
 SimBus* currentBus = nullptr;  // the simulation's own state, not the tool's
+
+// Lets go of the handle's claim lock, if it holds one. The file goes while it is still
+// locked, so that whoever opens the name next makes a new one (see SimBus::Lock). A
+// process that inherited the handle by fork only closes its copy: the lock stays with
+// the process that took it.
+void Unlock(usb_dev_handle& handle) {
+  if (handle.lockFd < 0)
+    return;
+  if (handle.lockOwner == getpid())
+    unlink(handle.lockPath.c_str());
+  close(handle.lockFd);
+  handle.lockFd = -1;
+}
+
+// Waits the whole time, also when a signal arrives meanwhile: a real transfer is not cut
+// short by a signal either.
+void Wait(std::chrono::milliseconds time) {
+  const auto until = std::chrono::steady_clock::now() + time;
+  while (std::chrono::steady_clock::now() < until) std::this_thread::sleep_until(until);
+}
+
+// Holds a chosen transfer back. False when the hold outlasts the timeout: the host has
+// then waited its whole timeout and the transfer fails without happening.
+bool Hold(const UsbFaults& faults, int transfer, int inTransfer, int timeout) {
+  const bool chosen =
+      transfer == faults.holdTransfer || (inTransfer >= 0 && inTransfer == faults.holdInTransfer);
+  if (!chosen || faults.holdMilliseconds <= 0)
+    return true;
+  const bool timesOut = timeout > 0 && faults.holdMilliseconds > timeout;
+  Wait(std::chrono::milliseconds(timesOut ? timeout : faults.holdMilliseconds));
+  return !timesOut;
+}
+
 }  // namespace
 
 SimBus* SimBus::Current() {
@@ -40,18 +87,42 @@ SimBus::SimBus() : topology_(std::make_unique<Topology>()) {}
 SimBus::~SimBus() {
   if (currentBus == this)
     currentBus = nullptr;
+  for (const auto& handle : topology_->handles) Unlock(*handle);
 }
 
-int SimBus::AddBus() {
-  topology_->buses.emplace_back();
+int SimBus::AddBus(int number) {
+  if (number <= 0) {
+    number = 1;
+    for (const Topology::Bus& bus : topology_->buses) number = std::max(number, bus.number + 1);
+  }
+  topology_->buses.push_back({number, {}});
   return static_cast<int>(topology_->buses.size()) - 1;
 }
 
-SimDevice& SimBus::AddDevice(int bus, const DeviceConfig& config) {
+int SimBus::FindBus(int number) const {
+  for (size_t i = 0; i < topology_->buses.size(); ++i)
+    if (topology_->buses[i].number == number)
+      return static_cast<int>(i);
+  return -1;
+}
+
+SimDevice& SimBus::AddDevice(int bus, const DeviceConfig& config, int number) {
+  Topology::Bus& slot = topology_->buses.at(static_cast<size_t>(bus));
+  if (number <= 0) {
+    number = 1;
+    for (int id : slot.devices) number = std::max(number, Device(id).DeviceNumber() + 1);
+  }
   const int id = DeviceCount();
-  devices_.push_back(std::make_unique<SimDevice>(id, config));
-  topology_->buses.at(static_cast<size_t>(bus)).push_back(id);
+  devices_.push_back(std::make_unique<SimDevice>(id, config, slot.number, number));
+  slot.devices.push_back(id);
   return *devices_.back();
+}
+
+SimDevice* SimBus::FindDevice(int busNumber, int deviceNumber) {
+  for (const auto& device : devices_)
+    if (device->BusNumber() == busNumber && device->DeviceNumber() == deviceNumber)
+      return device.get();
+  return nullptr;
 }
 
 SimDevice& SimBus::AddProgrammer(const DeviceConfig& config) {
@@ -74,8 +145,9 @@ int SimBus::FindBusses() {
   t.busList.clear();
   for (size_t i = 0; i < t.buses.size(); ++i) {
     auto bus = std::make_unique<struct usb_bus>();
-    std::snprintf(bus->dirname, sizeof bus->dirname, "%03zu", i + 1);
-    bus->location = static_cast<uint32_t>(i + 1);
+    const int number = t.buses[i].number;
+    std::snprintf(bus->dirname, sizeof bus->dirname, "%03d", number);
+    bus->location = static_cast<uint32_t>(number);
     if (!t.busList.empty()) {
       t.busList.back()->next = bus.get();
       bus->prev = t.busList.back().get();
@@ -95,12 +167,12 @@ int SimBus::FindDevices() {
     struct usb_bus* bus = t.busList[b].get();
     bus->devices = nullptr;
     struct usb_device* previous = nullptr;
-    uint8_t number = 1;
-    for (int id : t.buses[b]) {
+    for (int id : t.buses[b].devices) {
+      const int number = devices_[static_cast<size_t>(id)]->DeviceNumber();
       auto device = std::make_unique<struct usb_device>();
-      std::snprintf(device->filename, sizeof device->filename, "%03u", unsigned{number});
+      std::snprintf(device->filename, sizeof device->filename, "%03d", number);
       device->bus = bus;
-      device->devnum = number++;
+      device->devnum = static_cast<uint8_t>(number);
       device->descriptor.bLength = USB_DT_DEVICE_SIZE;
       device->descriptor.bDescriptorType = USB_DT_DEVICE;
       device->descriptor.idVendor = devices_[static_cast<size_t>(id)]->Config().vendorId;
@@ -146,6 +218,7 @@ usb_dev_handle* SimBus::Open(struct usb_device* device) {
   usb_dev_handle* handle = topology_->handles.back().get();
   handle->device = target;
   target->transfers_ = 0;
+  target->inTransfers_ = 0;
   ++target->openHandles_;
   target->model_.ResetTransport();
   Call("usb_open", target, 0, 1);
@@ -155,15 +228,15 @@ usb_dev_handle* SimBus::Open(struct usb_device* device) {
 // The calls that only set up the link: a closed or unknown handle, a value other than the
 // programmer's one, or an injected refusal fail; everything is recorded.
 int SimBus::SetupCall(const char* name, usb_dev_handle* handle, int argument, int expected,
-                      bool refused) {
+                      int refusal) {
   SimDevice* device = DeviceOf(handle);
   int result = 0;
   if (device == nullptr || handle->closed)
     result = -EBADF;
   else if (argument != expected)
     result = -EINVAL;
-  else if (refused)
-    result = -EBUSY;
+  else
+    result = refusal;
   Call(name, device, argument, result, device && handle->closed);
   return result;
 }
@@ -171,17 +244,53 @@ int SimBus::SetupCall(const char* name, usb_dev_handle* handle, int argument, in
 int SimBus::SetConfiguration(usb_dev_handle* handle, int configuration) {
   const SimDevice* device = DeviceOf(handle);
   return SetupCall("usb_set_configuration", handle, configuration, 1,
-                   device != nullptr && device->Config().faults.setConfigurationFails);
+                   device != nullptr && device->Config().faults.setConfigurationFails ? -EBUSY : 0);
+}
+
+int SimBus::Lock(usb_dev_handle& handle) const {
+  char name[16];
+  std::snprintf(name, sizeof name, "%03d-%03d.lock", handle.device->BusNumber(),
+                handle.device->DeviceNumber());
+  const std::string path = claimLocks_ + name;
+  for (;;) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+      return -errno;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+      close(fd);
+      return -error;
+    }
+    // The holder before may have removed the file between our open and our lock: then
+    // the lock is on a file nobody else will find, and the name is taken again.
+    struct stat locked, named;
+    if (fstat(fd, &locked) == 0 && stat(path.c_str(), &named) == 0 &&
+        locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+      handle.lockFd = fd;
+      handle.lockPath = path;
+      handle.lockOwner = getpid();
+      return 0;
+    }
+    close(fd);
+  }
 }
 
 int SimBus::ClaimInterface(usb_dev_handle* handle, int interface) {
   const SimDevice* device = DeviceOf(handle);
-  return SetupCall("usb_claim_interface", handle, interface, 0,
-                   device != nullptr && device->Config().faults.claimFails);
+  int refusal = 0;
+  if (device != nullptr && device->Config().faults.claimFails)
+    refusal = -EBUSY;
+  else if (device != nullptr && !handle->closed && interface == 0 && !claimLocks_.empty() &&
+           handle->lockFd < 0)
+    refusal = Lock(*handle);
+  return SetupCall("usb_claim_interface", handle, interface, 0, refusal);
 }
 
 int SimBus::ReleaseInterface(usb_dev_handle* handle, int interface) {
-  return SetupCall("usb_release_interface", handle, interface, 0, false);
+  const int result = SetupCall("usb_release_interface", handle, interface, 0, 0);
+  if (result == 0)
+    Unlock(*handle);
+  return result;
 }
 
 int SimBus::Close(usb_dev_handle* handle) {
@@ -191,6 +300,7 @@ int SimBus::Close(usb_dev_handle* handle) {
     return -EBADF;
   }
   handle->closed = true;
+  Unlock(*handle);
   --device->openHandles_;
   Call("usb_close", device, 0, 0);
   if (onClose)
@@ -242,10 +352,13 @@ int SimBus::BulkWrite(usb_dev_handle* handle, int endpoint, const char* bytes, i
     record.result = -EINVAL;
   } else {
     DeviceModel& model = device->model_;
+    const int index = device->transfers_++;
     bool shortTransfer = false;
     const int fault =
-        FaultResult(*device, device->transfers_++, model.ExpectingWriteData(), model.WriteBlocks(),
-                    device->Faults().atWriteBlock, shortTransfer);
+        !Hold(device->Faults(), index, -1, timeout)
+            ? -ETIMEDOUT
+            : FaultResult(*device, index, model.ExpectingWriteData(), model.WriteBlocks(),
+                          device->Faults().atWriteBlock, shortTransfer);
     if (fault < 0) {
       record.result = fault;
     } else {
@@ -270,12 +383,17 @@ int SimBus::BulkRead(usb_dev_handle* handle, int endpoint, char* bytes, int size
     record.result = record.afterClose ? -EBADF : -EINVAL;
   } else if (endpoint != 0x85) {
     ++device->transfers_;
+    ++device->inTransfers_;
     record.result = -EINVAL;
   } else {
     DeviceModel& model = device->model_;
+    const int index = device->transfers_++;
     bool shortTransfer = false;
-    const int fault = FaultResult(*device, device->transfers_++, model.ReadBlockPending(),
-                                  model.ReadBlocks(), device->Faults().atReadBlock, shortTransfer);
+    const int fault =
+        !Hold(device->Faults(), index, device->inTransfers_++, timeout)
+            ? -ETIMEDOUT
+            : FaultResult(*device, index, model.ReadBlockPending(), model.ReadBlocks(),
+                          device->Faults().atReadBlock, shortTransfer);
     if (fault < 0)
       record.result = fault;
     else if (shortTransfer && size == 1)

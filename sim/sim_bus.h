@@ -41,9 +41,17 @@ struct ApiCall {
 
 class SimDevice {
  public:
-  SimDevice(int id, const DeviceConfig& config) : id_(id), config_(config), model_(config.model) {}
+  SimDevice(int id, const DeviceConfig& config, int busNumber, int deviceNumber)
+      : id_(id),
+        busNumber_(busNumber),
+        deviceNumber_(deviceNumber),
+        config_(config),
+        model_(config.model) {}
 
   int Id() const { return id_; }
+  // Where the host finds it: usb_bus.location and usb_device.devnum.
+  int BusNumber() const { return busNumber_; }
+  int DeviceNumber() const { return deviceNumber_; }
   const DeviceConfig& Config() const { return config_; }
   bool IsProgrammer() const {
     return config_.vendorId == kProgrammerVendor && config_.productId == kProgrammerProduct;
@@ -56,9 +64,12 @@ class SimDevice {
  private:
   friend class SimBus;
   int id_;
+  int busNumber_;
+  int deviceNumber_;
   DeviceConfig config_;
   DeviceModel model_;
-  int transfers_ = 0;  // since the last usb_open
+  int transfers_ = 0;    // since the last usb_open
+  int inTransfers_ = 0;  // of those, the IN transfers
   int openHandles_ = 0;
 };
 
@@ -69,12 +80,18 @@ class SimBus {
   SimBus(const SimBus&) = delete;
   SimBus& operator=(const SimBus&) = delete;
 
-  // Topology. Device ids count up from 0 in order of creation. Changes show to the host
-  // at its next usb_find_busses / usb_find_devices.
-  int AddBus();
-  SimDevice& AddDevice(int bus, const DeviceConfig& config = {});
+  // Topology. Device ids count up from 0 in order of creation; buses are listed in order
+  // of creation and their devices in order of addition. Changes show to the host at its
+  // next usb_find_busses / usb_find_devices.
+  // Returns the new bus's index. Bus number 0: one more than the highest so far.
+  int AddBus(int number = 0);
+  int FindBus(int number) const;  // the index of the bus with that number, or -1
+  // Device number 0: one more than the highest on that bus so far.
+  SimDevice& AddDevice(int bus, const DeviceConfig& config = {}, int number = 0);
   SimDevice& AddProgrammer(const DeviceConfig& config = {});  // on a new bus of its own
   SimDevice& Device(int id) { return *devices_.at(static_cast<size_t>(id)); }
+  // The device with that bus and device number, or null.
+  SimDevice* FindDevice(int busNumber, int deviceNumber);
   int DeviceCount() const { return static_cast<int>(devices_.size()); }
 
   // The libusb 0.1 calls.
@@ -98,6 +115,13 @@ class SimBus {
   // Told after a device's handle is closed (the drop-in library saves its image there).
   std::function<void(SimDevice&)> onClose;
 
+  // Makes a claimed interface a lock that other processes see, as usbfs does: the claim
+  // takes flock(LOCK_EX | LOCK_NB) on the file `prefix` + "BBB-DDD.lock" (bus and device
+  // number), and fails with -EBUSY while another handle, here or in another process,
+  // holds it. usb_release_interface and usb_close drop the lock and remove the file; so
+  // does the end of the process. Empty (the default): claims lock nothing.
+  void SetClaimLocks(std::string prefix) { claimLocks_ = std::move(prefix); }
+
   // Traffic record.
   const std::vector<TransferRecord>& Transfers() const { return transfers_; }
   const std::vector<ApiCall>& Calls() const { return calls_; }
@@ -113,19 +137,23 @@ class SimBus {
  private:
   struct Topology;
   SimDevice* DeviceOf(usb_dev_handle* handle) const;
-  int SetupCall(const char* name, usb_dev_handle* handle, int argument, int expected, bool refused);
+  // `refusal`: 0, or the error the call fails with when all else is right.
+  int SetupCall(const char* name, usb_dev_handle* handle, int argument, int expected, int refusal);
   void Call(std::string name, const SimDevice* device, int argument, int result,
             bool afterClose = false);
   // The fault, if any, for the transfer the device is about to make; 0 for none.
   int FaultResult(SimDevice& device, int transferIndex, bool blockDataPhase, int blockIndex,
                   int blockFaultAt, bool& shortTransfer) const;
   void Record(TransferRecord record, const uint8_t* bytes, int count);
+  // Takes the claim lock for the handle's device; 0 or a negative errno.
+  int Lock(usb_dev_handle& handle) const;
 
   std::unique_ptr<Topology> topology_;
   std::vector<std::unique_ptr<SimDevice>> devices_;
   std::vector<TransferRecord> transfers_;
   std::vector<ApiCall> calls_;
   size_t recordLimit_ = 64;
+  std::string claimLocks_;
 };
 
 }  // namespace sim

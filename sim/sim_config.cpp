@@ -1,5 +1,6 @@
 #include "sim/sim_config.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -71,16 +72,74 @@ std::function<bool(const std::string&)> Number(T& target, long low, long high) {
   };
 }
 
-using Setter = std::function<bool(const std::string&)>;
+// Numbers separated by blanks, each within its range.
+bool ParseNumbers(const std::string& text, std::initializer_list<std::pair<long, long>> ranges,
+                  std::vector<long>& values) {
+  std::istringstream in(text);
+  values.clear();
+  for (const auto& [low, high] : ranges) {
+    std::string word;
+    long value = 0;
+    if (!(in >> word) || !ParseNumber(word, low, high, value))
+      return false;
+    values.push_back(value);
+  }
+  std::string rest;
+  return !(in >> rest);
+}
 
-std::map<std::string, Setter> Setters(SimSetup& s) {
-  ModelConfig& m = s.device.model;
-  UsbFaults& f = s.device.faults;
-  const long kMaxInt = 0x7FFFFFFF;
+constexpr long kMaxInt = 0x7FFFFFFF;
+constexpr int kMaxProgrammers = 16;
+
+// "off", or "N OFFSET MASK".
+bool ParseReadFlip(const std::string& text, ReadFlip& flip) {
+  std::vector<long> v;
+  if (text == "off")
+    flip = ReadFlip{};
+  else if (ParseNumbers(text, {{0, kMaxInt}, {0, kMaxInt}, {0, 0xFF}}, v))
+    flip =
+        ReadFlip{static_cast<int>(v[0]), static_cast<uint32_t>(v[1]), static_cast<uint8_t>(v[2])};
+  else
+    return false;
+  return true;
+}
+
+// "off", or "even|odd BIT LEVEL".
+bool ParseStuckBit(const std::string& text, StuckBit& stuck) {
+  if (text == "off") {
+    stuck = StuckBit{};
+    return true;
+  }
+  const auto blank = text.find(' ');
+  const std::string lane = text.substr(0, blank);
+  std::vector<long> v;
+  if ((lane != "even" && lane != "odd") || blank == std::string::npos ||
+      !ParseNumbers(text.substr(blank), {{0, 7}, {0, 1}}, v))
+    return false;
+  stuck =
+      StuckBit{lane == "odd" ? ByteLane::Odd : ByteLane::Even, static_cast<int>(v[0]), v[1] == 1};
+  return true;
+}
+
+using Setter = std::function<bool(const std::string&)>;
+using Setters = std::map<std::string, Setter>;
+
+// The keys that apply to the whole bus; they cannot be numbered.
+Setters BusSetters(SimSetup& s) {
   return {
       {"present", Number(s.present, 0, 1)},
-      {"programmers", Number(s.programmers, 0, 16)},
+      {"programmers", Number(s.programmers, 0, kMaxProgrammers)},
       {"foreign_devices", Number(s.foreignDevices, 0, 16)},
+  };
+}
+
+// The keys of one programmer.
+Setters ProgrammerSetters(ProgrammerSetup& s) {
+  ModelConfig& m = s.device.model;
+  UsbFaults& f = s.device.faults;
+  return {
+      {"bus", Number(s.bus, 1, 255)},
+      {"device", Number(s.deviceNumber, 1, 127)},
       {"vendor_id", Number(s.device.vendorId, 0, 0xFFFF)},
       {"product_id", Number(s.device.productId, 0, 0xFFFF)},
       {"version", [&m](const std::string& v) { return ParseBytes(v, m.version); }},
@@ -120,6 +179,8 @@ std::map<std::string, Setter> Setters(SimSetup& s) {
       {"lock_register", [&m](const std::string& v) { return ParseByteArray(v, m.lockRegister); }},
       {"status_toggles", Number(m.statusToggles, 0, kMaxInt)},
       {"status_other_bytes", Number(m.statusOtherBytes, -1, 0xFF)},
+      {"flip_read_block", [&m](const std::string& v) { return ParseReadFlip(v, m.readFlip); }},
+      {"stuck_bit", [&m](const std::string& v) { return ParseStuckBit(v, m.stuckBit); }},
       {"open_fails", Number(f.openFails, 0, 1)},
       {"set_configuration_fails", Number(f.setConfigurationFails, 0, 1)},
       {"claim_fails", Number(f.claimFails, 0, 1)},
@@ -138,6 +199,9 @@ std::map<std::string, Setter> Setters(SimSetup& s) {
       {"fault_read_block", Number(f.atReadBlock, -1, kMaxInt)},
       {"fault_write_block", Number(f.atWriteBlock, -1, kMaxInt)},
       {"vanish_after", Number(f.vanishAfter, -1, kMaxInt)},
+      {"hold_transfer", Number(f.holdTransfer, -1, kMaxInt)},
+      {"hold_in_transfer", Number(f.holdInTransfer, -1, kMaxInt)},
+      {"hold_ms", Number(f.holdMilliseconds, 0, kMaxInt)},
       {"timing",
        [&m](const std::string& v) {
          if (v == "off")
@@ -154,32 +218,92 @@ std::map<std::string, Setter> Setters(SimSetup& s) {
   };
 }
 
+// "K.key": programmer K (from 1) and the key; 0 for a key without a number.
+int ProgrammerNumber(const std::string& key, std::string& rest) {
+  const auto dot = key.find('.');
+  long number = 0;
+  if (dot == std::string::npos || dot == 0 || key.find_first_not_of("0123456789") != dot ||
+      !ParseNumber(key.substr(0, dot), 1, kMaxInt, number))
+    return 0;
+  rest = key.substr(dot + 1);
+  return static_cast<int>(number);
+}
+
 }  // namespace
+
+ProgrammerSetup SimSetup::Programmer(int k) const {
+  const auto found = numbered.find(k);
+  if (found != numbered.end())
+    return found->second;
+  ProgrammerSetup own = static_cast<const ProgrammerSetup&>(*this);
+  if (k != 1)
+    own.imageOut.clear();
+  return own;
+}
 
 ConfigResult ParseSimConfig(const std::string& text) {
   ConfigResult result;
-  const auto setters = Setters(result.setup);
+  SimSetup& setup = result.setup;
+  Setters setters = BusSetters(setup);
+  setters.merge(ProgrammerSetters(setup));
+  struct Line {
+    int number;
+    int programmer;
+    std::string key, value;
+  };
+  std::vector<Line> numbered;
+  std::vector<std::pair<int, std::string>> errors;
+  auto apply = [&errors](const Setters& known, const Line& line) {
+    const std::string where = "line " + std::to_string(line.number) + ": ";
+    const auto setter = known.find(line.key);
+    const std::string name =
+        (line.programmer > 0 ? std::to_string(line.programmer) + "." : "") + line.key;
+    if (setter == known.end())
+      errors.emplace_back(line.number, where + "unknown key \"" + name + "\"");
+    else if (!setter->second(line.value))
+      errors.emplace_back(line.number,
+                          where + "bad value for " + name + ": \"" + line.value + "\"");
+  };
+
   std::istringstream in(text);
   int number = 0;
-  for (std::string line; std::getline(in, line);) {
+  for (std::string raw; std::getline(in, raw);) {
     ++number;
-    line = Trim(line);
-    if (line.empty() || line[0] == '#')
+    raw = Trim(raw);
+    if (raw.empty() || raw[0] == '#')
       continue;
-    const auto equals = line.find('=');
-    const std::string where = "line " + std::to_string(number) + ": ";
+    const auto equals = raw.find('=');
     if (equals == std::string::npos) {
-      result.errors.push_back(where + "no '=' in \"" + line + "\"");
+      errors.emplace_back(number, "line " + std::to_string(number) + ": no '=' in \"" + raw + "\"");
       continue;
     }
-    const std::string key = Trim(line.substr(0, equals));
-    const std::string value = Trim(line.substr(equals + 1));
-    const auto setter = setters.find(key);
-    if (setter == setters.end())
-      result.errors.push_back(where + "unknown key \"" + key + "\"");
-    else if (!setter->second(value))
-      result.errors.push_back(where + "bad value for " + key + ": \"" + value + "\"");
+    Line line{number, 0, Trim(raw.substr(0, equals)), Trim(raw.substr(equals + 1))};
+    std::string key;
+    line.programmer = ProgrammerNumber(line.key, key);
+    if (line.programmer > 0) {
+      line.key = key;
+      numbered.push_back(std::move(line));  // once every unnumbered key is known
+    } else {
+      apply(setters, line);
+    }
   }
+
+  for (const Line& line : numbered) {
+    if (line.programmer > setup.programmers) {
+      errors.emplace_back(line.number, "line " + std::to_string(line.number) +
+                                           ": there is no programmer " +
+                                           std::to_string(line.programmer));
+      continue;
+    }
+    if (setup.numbered.count(line.programmer) == 0) {
+      ProgrammerSetup own = setup.Programmer(line.programmer);
+      setup.numbered.emplace(line.programmer, std::move(own));
+    }
+    apply(ProgrammerSetters(setup.numbered.at(line.programmer)), line);
+  }
+  std::stable_sort(errors.begin(), errors.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& error : errors) result.errors.push_back(std::move(error.second));
   return result;
 }
 
@@ -195,23 +319,46 @@ ConfigResult LoadSimConfig(const std::string& path) {
   return ParseSimConfig(text.str());
 }
 
-void BuildBus(SimBus& bus, const SimSetup& setup, std::vector<std::string>& errors) {
+std::vector<int> BuildBus(SimBus& bus, const SimSetup& setup, std::vector<std::string>& errors) {
   DeviceConfig foreign;
   foreign.vendorId = 0x1234;
   foreign.productId = 0x5678;
+  int foreignBus = -1;
+  int foreignBusNumber = 0;
   if (setup.foreignDevices > 0) {
-    const int first = bus.AddBus();
-    for (int i = 0; i < setup.foreignDevices; ++i) bus.AddDevice(first, foreign);
+    foreignBus = bus.AddBus();
+    for (int i = 0; i < setup.foreignDevices; ++i)
+      foreignBusNumber = bus.AddDevice(foreignBus, foreign).BusNumber();
   }
+  std::vector<int> programmers;
   if (!setup.present)
-    return;
-  for (int i = 0; i < setup.programmers; ++i) {
-    // The first programmer shares the foreign devices' bus, behind them.
-    const int busIndex = (i == 0 && setup.foreignDevices > 0) ? 0 : bus.AddBus();
-    SimDevice& device = bus.AddDevice(busIndex, setup.device);
-    if (!setup.imageIn.empty() && !device.Model().Flash().LoadImageFile(setup.imageIn))
-      errors.push_back("cannot read image_in " + setup.imageIn);
+    return programmers;
+  for (int k = 1; k <= setup.programmers; ++k) {
+    const ProgrammerSetup own = setup.Programmer(k);
+    int busIndex = -1;
+    int busNumber = 0;  // 0: a new bus, where every device number is free
+    if (own.bus > 0) {
+      busNumber = own.bus;
+      busIndex = bus.FindBus(own.bus) >= 0 ? bus.FindBus(own.bus) : bus.AddBus(own.bus);
+    } else if (k == 1 && foreignBus >= 0) {
+      busIndex = foreignBus;
+      busNumber = foreignBusNumber;
+    } else {
+      busIndex = bus.AddBus();
+    }
+    if (own.deviceNumber > 0 && busNumber > 0 && bus.FindDevice(busNumber, own.deviceNumber)) {
+      errors.push_back("programmer " + std::to_string(k) + ": device " +
+                       std::to_string(own.deviceNumber) + " is taken on bus " +
+                       std::to_string(busNumber));
+      programmers.push_back(-1);
+      continue;
+    }
+    SimDevice& device = bus.AddDevice(busIndex, own.device, own.deviceNumber);
+    if (!own.imageIn.empty() && !device.Model().Flash().LoadImageFile(own.imageIn))
+      errors.push_back("cannot read image_in " + own.imageIn);
+    programmers.push_back(device.Id());
   }
+  return programmers;
 }
 
 }  // namespace sim

@@ -2,11 +2,15 @@
 // tool binds, with the <usb.h> ABI, driving one SimBus set up from the file named by
 // FW_SIM_CONFIG. The bus lives as long as the process, so the flash keeps what was
 // written from one connection to the next; usb_init sets it up again only when
-// FW_SIM_CONFIG names another file.
+// FW_SIM_CONFIG names another file. A claimed interface is locked against other
+// processes that use the same settings file (SimBus::SetClaimLocks).
 #include <usb.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -19,7 +23,7 @@ namespace {
 
 struct DropIn {
   std::string configPath;
-  std::string imageOut;
+  std::map<int, std::string> imageOut;  // by device id
   std::unique_ptr<sim::SimBus> bus;
 };
 
@@ -30,6 +34,25 @@ DropIn& State() {
 
 void Report(const std::string& text) {
   std::fprintf(stderr, "usbsim: %s\n", text.c_str());
+}
+
+// Where the claim locks of the programmers of `configPath` go: the runtime folder, and a
+// name of its own for each settings file, so that runs with other settings (other
+// simulated programmers) never wait for each other.
+std::string ClaimLockPrefix(const std::string& configPath) {
+  const char* folder = std::getenv("XDG_RUNTIME_DIR");
+  if (folder == nullptr || *folder == '\0')
+    folder = std::getenv("TMPDIR");
+  if (folder == nullptr || *folder == '\0')
+    folder = "/tmp";
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(configPath, error);
+  const std::string key = error ? configPath : canonical.string();
+  uint64_t hash = 0xcbf29ce484222325;  // FNV-1a
+  for (const char c : key) hash = (hash ^ static_cast<uint8_t>(c)) * 0x100000001b3;
+  char name[40];
+  std::snprintf(name, sizeof name, "/usbsim-%016llx-", static_cast<unsigned long long>(hash));
+  return folder + std::string(name);
 }
 
 sim::SimBus& Bus(bool reread = false) {
@@ -43,23 +66,23 @@ sim::SimBus& Bus(bool reread = false) {
   if (!configPath.empty())
     config = sim::LoadSimConfig(configPath);
   state.configPath = configPath;
-  state.imageOut = config.setup.imageOut;
   state.bus = std::make_unique<sim::SimBus>();
   state.bus->SetRecordLimit(16);  // nobody reads this record; keep it small
-  sim::BuildBus(*state.bus, config.setup, config.errors);
+  state.bus->SetClaimLocks(ClaimLockPrefix(configPath));
+  const std::vector<int> programmers = sim::BuildBus(*state.bus, config.setup, config.errors);
   for (const std::string& error : config.errors) Report(configPath + ": " + error);
-  // Only the first programmer's flash is saved, each time it is closed.
+  state.imageOut.clear();
+  for (size_t k = 0; k < programmers.size(); ++k)
+    if (programmers[k] >= 0)
+      state.imageOut[programmers[k]] = config.setup.Programmer(static_cast<int>(k) + 1).imageOut;
+  // Each programmer's flash is saved to its own image_out, each time it is closed.
   state.bus->onClose = [](sim::SimDevice& device) {
     const DropIn& s = State();
-    if (s.imageOut.empty() || !device.IsProgrammer())
+    const auto found = s.imageOut.find(device.Id());
+    if (found == s.imageOut.end() || found->second.empty())
       return;
-    for (int id = 0; id < s.bus->DeviceCount(); ++id) {
-      if (s.bus->Device(id).IsProgrammer()) {
-        if (&s.bus->Device(id) == &device && !device.Model().Flash().SaveImageFile(s.imageOut))
-          Report("cannot write image_out " + s.imageOut);
-        return;
-      }
-    }
+    if (!device.Model().Flash().SaveImageFile(found->second))
+      Report("cannot write image_out " + found->second);
   };
   return *state.bus;
 }

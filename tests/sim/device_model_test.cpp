@@ -6,6 +6,8 @@
 #include <thread>
 
 #include <cerrno>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -111,6 +113,61 @@ TEST(DeviceModel, BlocksRunOnFromAddressZeroOfEachBank) {
   host.Out({0x12});
   const Bytes second = host.In(16);
   for (size_t i = 0; i < second.size(); ++i) EXPECT_EQ(second[i], sim::PatternByte(bank + i));
+}
+
+TEST(DeviceModel, ReadFaultsSpoilOnlyTheAnswers) {
+  using Expect = std::function<uint8_t(int block, uint32_t address, size_t i, uint8_t truth)>;
+  struct Case {
+    std::string name;
+    sim::ReadFlip flip;
+    sim::StuckBit stuck;
+    Expect expect;
+  };
+  for (const Case& c : {
+           Case{"none", {}, {}, [](int, uint32_t, size_t, uint8_t t) { return t; }},
+           Case{"flip",
+                {1, 5, 0x81},
+                {},
+                [](int block, uint32_t, size_t i, uint8_t t) {
+                  return uint8_t(block == 1 && i == 5 ? t ^ 0x81 : t);
+                }},
+           Case{"flip beyond the answer",
+                {0, 16, 0xFF},
+                {},
+                [](int, uint32_t, size_t, uint8_t t) { return t; }},
+           Case{"odd bit 3 stuck at 1",
+                {},
+                {sim::ByteLane::Odd, 3, true},
+                [](int, uint32_t a, size_t, uint8_t t) { return uint8_t(a & 1 ? t | 0x08 : t); }},
+           Case{"even bit 0 stuck at 0",
+                {},
+                {sim::ByteLane::Even, 0, false},
+                [](int, uint32_t a, size_t, uint8_t t) { return uint8_t(a & 1 ? t : t & 0xFE); }},
+       }) {
+    SCOPED_TRACE(c.name);
+    sim::ModelConfig config;
+    config.readFlip = c.flip;
+    config.stuckBit = c.stuck;
+    Host host(config);
+    // Blocks start at an odd address; every session since usb_open counts from block 0.
+    for (int session = 0; session < 2; ++session) {
+      host.model.ResetTransport();
+      host.Out({0x10, 0, 0, 0x01, 0x01});
+      for (int block = 0; block < 2; ++block) {
+        host.Out({0x12});
+        const Bytes data = host.In(16);
+        ASSERT_EQ(data.size(), 16u);
+        for (size_t i = 0; i < data.size(); ++i) {
+          const uint32_t address = 0x101 + 16 * uint32_t(block) + uint32_t(i);
+          EXPECT_EQ(data[i], c.expect(block, address, i, sim::PatternByte(address)))
+              << "session " << session << " block " << block << " byte " << i;
+        }
+      }
+    }
+    Bytes flash(32);
+    host.model.Flash().ReadImage(0x101, flash.data(), flash.size());
+    for (uint32_t i = 0; i < 32; ++i) EXPECT_EQ(flash[i], sim::PatternByte(0x101 + i)) << i;
+  }
 }
 
 TEST(DeviceModel, WriteBlockProgramsAndAnswersStatusZero) {

@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/in_process_usb.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -21,13 +28,24 @@ usb_dev_handle* OpenFirst(sim::SimBus& bus) {
   return list && list->devices ? bus.Open(list->devices) : nullptr;
 }
 
-int Write(sim::SimBus& bus, usb_dev_handle* h, const Bytes& bytes, int ep = 0x04) {
-  return bus.BulkWrite(h, ep, reinterpret_cast<const char*>(bytes.data()), int(bytes.size()), 1000);
+int Write(sim::SimBus& bus, usb_dev_handle* h, const Bytes& bytes, int ep = 0x04,
+          int timeout = 1000) {
+  return bus.BulkWrite(h, ep, reinterpret_cast<const char*>(bytes.data()), int(bytes.size()),
+                       timeout);
 }
 
-int Read(sim::SimBus& bus, usb_dev_handle* h, int size, int ep = 0x85) {
+int Read(sim::SimBus& bus, usb_dev_handle* h, int size, int ep = 0x85, int timeout = 1000) {
   std::vector<char> buffer(size_t(size) + 1);
-  return bus.BulkRead(h, ep, buffer.data(), size, 1000);
+  return bus.BulkRead(h, ep, buffer.data(), size, timeout);
+}
+
+// Milliseconds `call` takes.
+template <typename Call>
+double MillisecondsOf(Call call) {
+  const auto start = std::chrono::steady_clock::now();
+  call();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
 }
 
 TEST(SimBus, BusListShowsTopologyOnlyAfterTheHostRefreshesIt) {
@@ -116,6 +134,114 @@ TEST(SimBus, TransferFaultOnTheNthTransferCountedFromOpen) {
     EXPECT_EQ(Write(bus, h, {0x13}), 1);
     EXPECT_EQ(Read(bus, h, 2), c.result);
   }
+}
+
+TEST(SimBus, ChosenTransferIsHeldBackOrTimesOut) {
+  struct Case {
+    std::string name;
+    sim::UsbFaults faults;
+    int timeout;
+    int held;                  // the transfer that takes long
+    std::vector<int> results;  // of GetVersion, its answer, GetModuleType, its answer
+  };
+  for (const Case& c : {
+           Case{"transfer 1", {.holdTransfer = 1, .holdMilliseconds = 60}, 1000, 1, {1, 2, 1, 1}},
+           Case{"IN transfer 1",
+                {.holdInTransfer = 1, .holdMilliseconds = 60},
+                1000,
+                3,
+                {1, 2, 1, 1}},
+           // The request is not delivered: there is no answer to read.
+           Case{"longer than the timeout",
+                {.holdTransfer = 2, .holdMilliseconds = 1000},
+                40,
+                2,
+                {1, 2, -ETIMEDOUT, -ETIMEDOUT}},
+       }) {
+    SCOPED_TRACE(c.name);
+    sim::SimBus bus;
+    bus.AddProgrammer({.faults = c.faults});
+    // Each session since usb_open holds the same transfer.
+    for (int session = 0; session < 2; ++session) {
+      usb_dev_handle* h = OpenFirst(bus);
+      std::vector<int> results;
+      for (int transfer = 0; transfer < 4; ++transfer) {
+        const double ms = MillisecondsOf([&] {
+          results.push_back(
+              transfer % 2 == 0
+                  ? Write(bus, h, {transfer == 0 ? uint8_t{0x13} : uint8_t{0x16}}, 0x04, c.timeout)
+                  : Read(bus, h, 2, 0x85, c.timeout));
+        });
+        const double wait = std::min(c.faults.holdMilliseconds, c.timeout);
+        if (transfer == c.held) {
+          EXPECT_GE(ms, wait);
+          EXPECT_LT(ms, wait + 300);
+        } else {
+          EXPECT_LT(ms, wait) << transfer;
+        }
+      }
+      EXPECT_EQ(results, c.results);
+      bus.Close(h);
+    }
+  }
+}
+
+TEST(SimBus, HoldRunsItsFullTimeWhenASignalArrives) {
+  struct sigaction quiet {
+  }, old{};
+  quiet.sa_handler = [](int) {};
+  sigemptyset(&quiet.sa_mask);
+  quiet.sa_flags = 0;  // no SA_RESTART: a sleep returns early with EINTR
+  ASSERT_EQ(sigaction(SIGUSR1, &quiet, &old), 0);
+  sim::SimBus bus;
+  bus.AddProgrammer({.faults = {.holdTransfer = 0, .holdMilliseconds = 150}});
+  usb_dev_handle* h = OpenFirst(bus);
+  const pthread_t self = pthread_self();
+  std::thread signaller([self] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    pthread_kill(self, SIGUSR1);
+  });
+  int result = 0;
+  const double ms = MillisecondsOf([&] { result = Write(bus, h, {0x13}); });
+  signaller.join();
+  sigaction(SIGUSR1, &old, nullptr);
+  EXPECT_EQ(result, 1);
+  EXPECT_GE(ms, 150.0);
+  EXPECT_EQ(Read(bus, h, 2), 2);
+}
+
+TEST(SimBus, ClaimLocksTheProgrammerForOneHandleAtATime) {
+  TempDir dir;
+  const std::string prefix = dir.File("sim-");
+  sim::SimBus bus;
+  bus.AddProgrammer();
+  bus.AddProgrammer();
+  bus.Init();
+  bus.FindBusses();
+  bus.FindDevices();
+  struct usb_bus* list = bus.GetBusses();
+  usb_dev_handle* first = bus.Open(list->devices);
+  usb_dev_handle* second = bus.Open(list->devices);
+  usb_dev_handle* other = bus.Open(list->next->devices);
+  // Without locks (the default) any handle may claim.
+  EXPECT_EQ(bus.ClaimInterface(first, 0), 0);
+  EXPECT_EQ(bus.ClaimInterface(second, 0), 0);
+  bus.ReleaseInterface(first, 0);
+  bus.ReleaseInterface(second, 0);
+
+  bus.SetClaimLocks(prefix);
+  EXPECT_EQ(bus.ClaimInterface(first, 0), 0);
+  EXPECT_EQ(bus.ClaimInterface(first, 0), 0);  // again by its holder
+  EXPECT_TRUE(std::filesystem::exists(prefix + "001-001.lock"));
+  EXPECT_EQ(bus.ClaimInterface(second, 0), -EBUSY);
+  EXPECT_EQ(bus.ClaimInterface(other, 0), 0);  // another programmer, another lock
+  EXPECT_TRUE(std::filesystem::exists(prefix + "002-001.lock"));
+  EXPECT_EQ(bus.ReleaseInterface(first, 0), 0);
+  EXPECT_FALSE(std::filesystem::exists(prefix + "001-001.lock"));
+  EXPECT_EQ(bus.ClaimInterface(second, 0), 0);
+  EXPECT_EQ(bus.ClaimInterface(first, 0), -EBUSY);
+  EXPECT_EQ(bus.Close(second), 0);
+  EXPECT_EQ(bus.ClaimInterface(first, 0), 0);
 }
 
 TEST(SimBus, ShortOutTransferLosesItsLastByte) {

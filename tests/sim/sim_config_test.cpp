@@ -53,6 +53,8 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
       "write_error_answer=01 02 03\n"
       "lock_register=c1 02 c3 04\n"
       "status_toggles=8\n"
+      "flip_read_block=513 0x1234 0x01\n"
+      "stuck_bit=odd 3 1\n"
       "open_fails=1\n"
       "set_configuration_fails=1\n"
       "claim_fails=1\n"
@@ -61,6 +63,11 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
       "fault_read_block=6\n"
       "fault_write_block=7\n"
       "vanish_after=100\n"
+      "hold_transfer=4\n"
+      "hold_in_transfer=2\n"
+      "hold_ms=250\n"
+      "bus=3\n"
+      "device=7\n"
       "read_bytes_per_second=1000\n"
       "write_bytes_per_second=2000\n"
       "erase_ms=30\r\n");
@@ -87,6 +94,12 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
   EXPECT_EQ(m.writeErrorAnswer, (Bytes{1, 2, 3}));
   EXPECT_EQ(m.lockRegister, (std::array<uint8_t, 4>{0xC1, 0x02, 0xC3, 0x04}));
   EXPECT_EQ(m.statusToggles, 8);
+  EXPECT_EQ(m.readFlip.atReadBlock, 513);
+  EXPECT_EQ(m.readFlip.offset, 0x1234u);
+  EXPECT_EQ(m.readFlip.mask, 0x01);
+  EXPECT_EQ(m.stuckBit.lane, sim::ByteLane::Odd);
+  EXPECT_EQ(m.stuckBit.bit, 3);
+  EXPECT_TRUE(m.stuckBit.level);
   EXPECT_TRUE(f.openFails);
   EXPECT_TRUE(f.setConfigurationFails);
   EXPECT_TRUE(f.claimFails);
@@ -95,6 +108,11 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
   EXPECT_EQ(f.atReadBlock, 6);
   EXPECT_EQ(f.atWriteBlock, 7);
   EXPECT_EQ(f.vanishAfter, 100);
+  EXPECT_EQ(f.holdTransfer, 4);
+  EXPECT_EQ(f.holdInTransfer, 2);
+  EXPECT_EQ(f.holdMilliseconds, 250);
+  EXPECT_EQ(s.bus, 3);
+  EXPECT_EQ(s.deviceNumber, 7);
   EXPECT_EQ(m.timing.readBytesPerSecond, 1000);
   EXPECT_EQ(m.timing.writeBytesPerSecond, 2000);
   EXPECT_EQ(m.timing.eraseMilliseconds, 30);
@@ -131,6 +149,15 @@ TEST(SimConfig, BadLinesAreReportedAndLeaveTheDefault) {
            Case{"dual_bank=2", "line 1: bad value for dual_bank: \"2\""},
            Case{"status_toggles=-1", "line 1: bad value for status_toggles: \"-1\""},
            Case{"timing=fast", "line 1: bad value for timing: \"fast\""},
+           Case{"stuck_bit=middle 3 1", "line 1: bad value for stuck_bit: \"middle 3 1\""},
+           Case{"stuck_bit=odd 8 1", "line 1: bad value for stuck_bit: \"odd 8 1\""},
+           Case{"stuck_bit=even 3 1 1", "line 1: bad value for stuck_bit: \"even 3 1 1\""},
+           Case{"flip_read_block=5 0", "line 1: bad value for flip_read_block: \"5 0\""},
+           Case{"device=128", "line 1: bad value for device: \"128\""},
+           Case{"1.present=1", "line 1: unknown key \"1.present\""},
+           Case{"0.size_mib=32", "line 1: unknown key \"0.size_mib\""},
+           Case{"1.size_mib=48", "line 1: bad value for 1.size_mib: \"48\""},
+           Case{"2.module_type=5", "line 1: there is no programmer 2"},
        }) {
     SCOPED_TRACE(c.line);
     const sim::ConfigResult result = sim::ParseSimConfig(c.line);
@@ -140,9 +167,96 @@ TEST(SimConfig, BadLinesAreReportedAndLeaveTheDefault) {
     EXPECT_EQ(result.setup.device.model.moduleType, defaults.device.model.moduleType);
     EXPECT_EQ(result.setup.device.model.chipId, defaults.device.model.chipId);
     EXPECT_EQ(result.setup.device.model.version, defaults.device.model.version);
+    EXPECT_EQ(result.setup.Programmer(1).device.model.sizeMiB, defaults.device.model.sizeMiB);
   }
   EXPECT_EQ(sim::LoadSimConfig("/nonexistent/sim.conf").errors,
             std::vector<std::string>{"cannot read /nonexistent/sim.conf"});
+}
+
+TEST(SimConfig, NumberedKeysGiveOneProgrammerItsOwnSettings) {
+  const sim::ConfigResult result = sim::ParseSimConfig(
+      "2.size_mib=64\n"
+      "programmers=3\n"
+      "size_mib=32\n"
+      "image_in=/tmp/in.bin\n"
+      "image_out=/tmp/out.bin\n"
+      "2.image_out=/tmp/out2.bin\n"
+      "2.module_type=0x06\n"
+      "3.stuck_bit=even 0 0\n"
+      "3.size_mib=48\n"
+      "bad=1\n");
+  // Errors come in line order, numbered keys or not.
+  EXPECT_EQ(result.errors, (std::vector<std::string>{"line 9: bad value for 3.size_mib: \"48\"",
+                                                     "line 10: unknown key \"bad\""}));
+  const sim::SimSetup& s = result.setup;
+  const sim::ProgrammerSetup first = s.Programmer(1), second = s.Programmer(2),
+                             third = s.Programmer(3);
+  EXPECT_EQ(first.device.model.sizeMiB, 32);
+  EXPECT_EQ(second.device.model.sizeMiB, 64);  // wherever the unnumbered key stands
+  EXPECT_EQ(third.device.model.sizeMiB, 32);
+  EXPECT_EQ(second.device.model.moduleType, 0x06);
+  EXPECT_EQ(third.device.model.moduleType, 0x03);
+  EXPECT_EQ(third.device.model.stuckBit.lane, sim::ByteLane::Even);
+  EXPECT_EQ(second.device.model.stuckBit.lane, sim::ByteLane::None);
+  EXPECT_EQ(second.imageIn, "/tmp/in.bin");
+  EXPECT_EQ(third.imageIn, "/tmp/in.bin");
+  // An unnumbered image_out is the first programmer's only.
+  EXPECT_EQ(first.imageOut, "/tmp/out.bin");
+  EXPECT_EQ(second.imageOut, "/tmp/out2.bin");
+  EXPECT_EQ(third.imageOut, "");
+}
+
+TEST(SimConfig, BuildBusPlacesProgrammersByBusAndDeviceNumber) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> list;         // the bus list: dirname/filename of each device
+    std::vector<std::string> programmers;  // bus/device of programmer 1, 2, ...
+    std::vector<std::string> errors;
+  };
+  for (const Case& c : {
+           Case{"programmers=2", {"001/001", "002/001"}, {"1/1", "2/1"}, {}},
+           Case{"foreign_devices=2\nprogrammers=2",
+                {"001/001", "001/002", "001/003", "002/001"},
+                {"1/3", "2/1"},
+                {}},
+           Case{"programmers=2\n1.bus=1\n1.device=7\n2.bus=1\n2.device=9",
+                {"001/007", "001/009"},
+                {"1/7", "1/9"},
+                {}},
+           Case{"programmers=3\n1.bus=3\n1.device=4\n3.bus=3",
+                {"003/004", "003/005", "004/001"},
+                {"3/4", "4/1", "3/5"},
+                {}},
+           Case{"foreign_devices=1\nprogrammers=2\n1.device=5\n2.bus=1\n2.device=1",
+                {"001/001", "001/005"},
+                {"1/5", "-"},
+                {"programmer 2: device 1 is taken on bus 1"}},
+       }) {
+    SCOPED_TRACE(c.text);
+    sim::ConfigResult config = sim::ParseSimConfig(c.text);
+    ASSERT_TRUE(config.errors.empty());
+    sim::SimBus bus;
+    const std::vector<int> ids = sim::BuildBus(bus, config.setup, config.errors);
+    EXPECT_EQ(config.errors, c.errors);
+    std::vector<std::string> programmers;
+    for (int id : ids)
+      programmers.push_back(id < 0 ? "-"
+                                   : std::to_string(bus.Device(id).BusNumber()) + "/" +
+                                         std::to_string(bus.Device(id).DeviceNumber()));
+    EXPECT_EQ(programmers, c.programmers);
+    bus.FindBusses();
+    bus.FindDevices();
+    std::vector<std::string> list;
+    for (struct usb_bus* b = bus.GetBusses(); b != nullptr; b = b->next) {
+      for (struct usb_device* d = b->devices; d != nullptr; d = d->next) {
+        list.push_back(std::string(b->dirname) + "/" + d->filename);
+        EXPECT_EQ(b->location, uint32_t(std::stoi(b->dirname)));
+        EXPECT_EQ(d->devnum, std::stoi(d->filename));
+        EXPECT_EQ(d->bus, b);
+      }
+    }
+    EXPECT_EQ(list, c.list);
+  }
 }
 
 TEST(SimConfig, BuildBusLaysOutForeignDevicesThenProgrammers) {
@@ -175,12 +289,19 @@ TEST(SimConfig, AbsentProgrammerAndImageIn) {
   EXPECT_EQ(empty.DeviceCount(), 1);
   EXPECT_FALSE(empty.Device(0).IsProgrammer());
 
-  config = sim::ParseSimConfig("contents=erased\nimage_in=" + dir.File("in.bin"));
+  WriteFileBytes(dir.File("in2.bin"), Bytes{1, 2});
+  config = sim::ParseSimConfig("contents=erased\nimage_in=" + dir.File("in.bin") +
+                               "\nprogrammers=3\n2.image_in=" + dir.File("in2.bin"));
   sim::SimBus loaded;
   sim::BuildBus(loaded, config.setup, config.errors);
   EXPECT_TRUE(config.errors.empty());
-  const std::vector<uint8_t> image = loaded.Device(0).Model().Flash().Image();
-  EXPECT_EQ(Bytes(image.begin(), image.begin() + 4), (Bytes{9, 8, 7, 0xFF}));
+  for (const auto& [id, start] :
+       {std::pair{0, Bytes{9, 8, 7, 0xFF}}, std::pair{1, Bytes{1, 2, 0xFF, 0xFF}},
+        std::pair{2, Bytes{9, 8, 7, 0xFF}}}) {
+    Bytes image(4);
+    loaded.Device(id).Model().Flash().ReadImage(0, image.data(), image.size());
+    EXPECT_EQ(image, start) << "programmer " << id + 1;
+  }
 
   config = sim::ParseSimConfig("image_in=" + dir.File("missing.bin"));
   sim::SimBus missing;
