@@ -14,7 +14,7 @@
 enum class JobOutcome { Ok, Failed, Cancelled };
 
 struct JobRecord {
-  std::string name;  // read, check, erase, write, verify, diagnose
+  std::string name;  // read, check, reread, erase, write, verify, diagnose
   std::string file;
   JobOutcome result = JobOutcome::Failed;
   uint64_t bytes = 0;  // handled before the job ended
@@ -22,6 +22,7 @@ struct JobRecord {
   bool mismatch = false;  // the flash differed from the file ("check ... FAILED")
   std::optional<DigestTexts> digests;
   std::optional<VerificationRecord> verification;
+  std::optional<FlashDifference> difference;  // where and how the flash differed
 };
 
 struct LoggedLine {

@@ -32,5 +32,7 @@ class WindowJobHost : public JobHost {
   void StepProgress() override { window.StepProgress(); }
   void ResetProgress() override { window.SetProgressPosition(0); }
   void ProcessEvents() override { window.ProcessEvents(); }
+  // A click on Cancel is seen only when the window processes its events.
+  bool CancelPending() const override { return false; }
   void ShowDigest(DigestKind digest, const std::string& text) override;
 };

@@ -101,6 +101,12 @@ bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& captio
     beforePrompt();
   ClearStatus();
   const std::string question = caption + ": " + text;
+  // Once a signal has asked to stop, nothing goes on: not even --yes answers OK.
+  if (CancelSignalled()) {
+    std::fprintf(settings_.stream, "%s\n",
+                 Paint(question + " Cancel (interrupted)", LogColour::Red).c_str());
+    return false;
+  }
   if (settings_.answerYes) {
     if (!settings_.quiet)
       std::fprintf(settings_.stream, "%s OK (--yes)\n", question.c_str());
@@ -131,8 +137,6 @@ void ConsoleHost::StartProgress(int maximum) {
 }
 
 void ConsoleHost::ProcessEvents() {
-  if (CancelSignalled() && onCancel)
-    onCancel();
   if (!settings_.statusLine || settings_.quiet)
     return;
   const auto now = Clock::now();

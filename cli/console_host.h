@@ -33,8 +33,6 @@ class ConsoleHost : public JobHost {
   // The log the jobs write; its lines are printed as they become final (FinalLines).
   EventLog log;
 
-  // Called from ProcessEvents when a signal asked to stop (the Cancel button's action).
-  std::function<void()> onCancel;
   // Called before a question or a box, so that the lines before it are out first.
   std::function<void()> beforePrompt;
   // The name of the job that is running, for the status line.
@@ -57,6 +55,8 @@ class ConsoleHost : public JobHost {
   void StepProgress() override { ++position_; }
   void ResetProgress() override { position_ = 0; }
   void ProcessEvents() override;
+  // Ctrl+C or SIGTERM: honoured from the moment it arrives.
+  bool CancelPending() const override { return CancelSignalled(); }
   // A terminal has no digest boxes: the digests reach the operator in the report (--json).
   void ShowDigest(DigestKind, const std::string&) override {}
 

@@ -31,6 +31,11 @@ std::optional<JobList> ParseJobs(const std::vector<std::string>& words, std::str
       return std::nullopt;
     }
     const std::string file = hasFile && (takesFile || word == "diagnose") ? words[++i] : "";
+    // Refused now, not after the flash has been read for it.
+    if (hasFile && file.empty()) {
+      error = "the job \"" + word + "\" needs a FILE, not an empty name";
+      return std::nullopt;
+    }
     if (word == "read") {
       sel.ReadCheckSelected = true;
       sel.ReadFileName = file;

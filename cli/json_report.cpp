@@ -67,6 +67,41 @@ json VerificationJson(const std::optional<VerificationRecord>& v) {
           {"failed", v->Failed()}};
 }
 
+// Where and how the flash differed, in numbers (the terminal shows the same as lines).
+json DifferenceJson(const std::optional<FlashDifference>& d) {
+  if (!d)
+    return nullptr;
+  json ranges = json::array();
+  for (const BlockRange& r : d->ranges) ranges.push_back({r.first, r.last});
+  json lanes = json::object();
+  for (const Lane lane : {Lane::kEven, Lane::kOdd}) {
+    json bits = json::array();
+    for (int bit = 0; bit < 8; ++bit) {
+      const auto& counts = d->bitCounts[static_cast<size_t>(lane)][static_cast<size_t>(bit)];
+      bits.push_back({{"bit", bit},
+                      {"read_1_file_0", counts[static_cast<size_t>(Direction::kReadOne)]},
+                      {"read_0_file_1", counts[static_cast<size_t>(Direction::kReadZero)]}});
+    }
+    lanes[lane == Lane::kEven ? "even" : "odd"] = bits;
+  }
+  json line = nullptr;
+  if (d->fit != DataLineFit::kNone)
+    line = {{"lanes", d->fit == DataLineFit::kBothLanes ? "both"
+                      : d->fitLane == Lane::kEven       ? "even"
+                                                        : "odd"},
+            {"bit", d->fitBit},
+            {"reads", d->fitDirection == Direction::kReadOne ? 1 : 0}};
+  return {{"first_offset", d->firstOffset},
+          {"first_block", d->firstBlock},
+          {"first_bank", d->twoBanks ? json(d->firstBank) : json(nullptr)},
+          {"bytes", d->differingBytes},
+          {"blocks", d->differingBlocks},
+          {"ranges", ranges},
+          {"more_ranges", d->moreRanges},
+          {"bits", lanes},
+          {"data_line", line}};
+}
+
 }  // namespace
 
 json ReportJson(const RunReport& report, const std::string& database, int exitCode) {
@@ -100,17 +135,20 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
                   {"bytes", job.bytes},
                   {"seconds", job.seconds},
                   {"mb_per_s", job.seconds > 0 ? job.bytes / job.seconds / 1e6 : 0.0}};
-    if (job.name == "read" || job.name == "check" || job.name == "verify") {
+    if (job.name == "read" || job.name == "check" || job.name == "verify" || job.name == "reread") {
       entry["mismatch"] = job.mismatch;
+      entry["difference"] = DifferenceJson(job.difference);
       entry["digests"] = DigestsJson(job.digests);
       entry["verification"] = VerificationJson(job.verification);
-      if (job.digests)
+      // The second read vouches for the read before it; what was verified is the read's.
+      if (job.digests && job.name != "reread")
         lastDigests = &job;
     }
     jobs.push_back(entry);
   }
   out["jobs"] = jobs;
-  // The digests and their verification of the last job that computed them.
+  // The digests and their verification of the last read, check or verify that computed
+  // them.
   out["digests"] = lastDigests ? DigestsJson(lastDigests->digests) : json(nullptr);
   out["verification"] = lastDigests ? VerificationJson(lastDigests->verification) : json(nullptr);
 

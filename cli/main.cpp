@@ -116,7 +116,6 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   JobContext ctx(host);
   RunReport report;
   FinalLines lines(host.log, report, [&](const LoggedLine& line) { host.PrintLine(line); });
-  host.onCancel = [&] { ctx.cancelFlag = true; };
   host.beforePrompt = [&] { lines.Flush(); };
   host.runningJob = [&] { return report.jobs.empty() ? "" : report.jobs.back().name; };
 
@@ -142,7 +141,10 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
       selection.ManualCRC = options.crc;
       const bool manual = !options.md5.empty() || !options.sha1.empty() || !options.crc.empty();
       selection.hashCheckMode = manual ? HashCheckMode::Manual : HashCheckMode::Auto;
-      RunStart(ctx, report, selection, RunOptions{.verifyAfterWrite = !options.noVerify});
+      // A check goes on past a difference to say where and how the flash differs.
+      ctx.compareWholeFlash = true;
+      RunStart(ctx, report, selection,
+               RunOptions{.verifyAfterWrite = !options.noVerify, .secondRead = !options.noVerify});
       break;
     }
   }
@@ -171,7 +173,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("flashwrendel-cli ") + FW_VERSION);
   app.add_option("--database", options.database, "the database INI file")->check(CLI::ExistingFile);
   app.add_flag("--yes", options.yes, "answer OK to the identification questions");
-  app.add_flag("--no-verify", options.noVerify, "no read-back check after a write");
+  app.add_flag("--no-verify", options.noVerify,
+               "no second read before an erase or a write, no read-back check after a write");
   app.add_option("--md5", options.md5, "expected MD5 (selects Manual verification)");
   app.add_option("--sha1", options.sha1, "expected SHA-1 (selects Manual verification)");
   app.add_option("--crc", options.crc, "expected AGI CRC (selects Manual verification)");

@@ -26,6 +26,16 @@ std::string FourBytes(const std::array<uint8_t, 4>& b) {
   return Hex(b[0]) + " " + Hex(b[1]) + " " + Hex(b[2]) + " " + Hex(b[3]);
 }
 
+// A stop the host sees at once (a signal to a terminal program): nothing more is sent but
+// the close.
+bool Stopped(JobContext& ctx) {
+  if (!ctx.host.CancelPending())
+    return false;
+  CloseProgrammer(ctx.session.handle);
+  ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
+  return true;
+}
+
 }  // namespace
 
 DiagnosticResult StatusTest(JobContext& ctx) {
@@ -45,6 +55,8 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   result.identification = found;
   const ProgrammerLink& link = ctx.session.handle;
 
+  if (Stopped(ctx))
+    return result;
   FlashReset(link);
   BusWrite(link, 0x555, 0xAA);
   BusWrite(link, 0x2AA, 0x55);
@@ -53,6 +65,8 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   const auto lock = ReadFour(link);
   ctx.host.AppendLine("Lock register: " + FourBytes(lock), LogColour::Purple);
 
+  if (Stopped(ctx))
+    return result;
   FlashReset(link);
   BusWrite(link, 0x555, 0xAA);
   BusWrite(link, 0x2AA, 0x55);
@@ -68,6 +82,8 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   uint8_t first = 0;
   uint8_t second = 0;
   do {
+    if (Stopped(ctx))
+      return result;
     first = ReadFour(link)[1];
     last = ReadFour(link);
     second = last[1];
@@ -77,13 +93,14 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   } while (((first ^ second) & kToggleBit) != 0 && cycles < kMaxCycles);
 
   CloseProgrammer(ctx.session.handle);
-  // A full disk shows only when the buffered lines are flushed, at the close.
+  // What the chip answered stands whether or not the file took it; a full disk shows only
+  // when the buffered lines are flushed, at the close.
+  ctx.host.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
+                      LogColour::Purple);
   if (!CloseWritten(status) || !written) {
     ctx.host.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
     return result;
   }
-  ctx.host.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
-                      LogColour::Purple);
   result.code = kCommandOk;
   return result;
 }

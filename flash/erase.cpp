@@ -76,7 +76,7 @@ uint8_t EraseFlash(JobContext& ctx) {
     return notReady();
 
   do {
-    if (ctx.cancelFlag)
+    if (CancelRequested(ctx))
       return Status(ctx, Stamped(ctx, "[%s] Operation cancelled"));
     PollOutcome outcome = PollBank(link, kBankFirst, st1, 3);
     if (outcome == PollOutcome::Polled && dual)

@@ -97,6 +97,9 @@ class FlashDifferenceAccumulator {
   // above the index of the block added before, or when size is not the block size.
   bool Add(int blockIndex, const uint8_t* flash, const uint8_t* file, size_t size);
 
+  // Whether any block added so far differs; cheap enough for every block.
+  bool Differs() const { return result_.differingBlocks > 0; }
+
   // What the blocks added so far show, with the fit worked out.
   FlashDifference Result() const;
 

@@ -24,6 +24,15 @@ int FailWithBox(JobContext& ctx, const char* text) {
   return 0;
 }
 
+// A stop the host sees at once (a signal to a terminal program) ends identification
+// before its next request: nothing more reaches the programmer but the close.
+bool StopPending(JobContext& ctx) {
+  if (!ctx.host.CancelPending())
+    return false;
+  CloseOnly(ctx.session.handle);
+  return true;
+}
+
 // An OK/Cancel question; on Cancel the link is closed and identification ends.
 bool GoOn(JobContext& ctx, const char* question) {
   if (ctx.host.AskOkCancel(question, kProgrammerCaption))
@@ -49,6 +58,8 @@ int IdentifySharpModule(JobContext& ctx, IdentificationRecord* found) {
   // The chip is not known here; a write mode left over from another chip would pick
   // the wrong write opcode, so the standard one is used.
   s.chip.writeMode = 0;
+  if (StopPending(ctx))
+    return 0;
   if (SetBus16(s.handle) != kCommandOk)
     return FailWithBox(ctx, "Device error");
   s.blockCount = 2048;
@@ -62,6 +73,8 @@ int IdentifySharpModule(JobContext& ctx, IdentificationRecord* found) {
 
 int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   FlashSession& s = ctx.session;
+  if (ctx.host.CancelPending())
+    return 0;
   const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb);
   if (link != LinkStatus::Ok) {
     ctx.host.ShowMessage(LinkStatusText(link), kProgrammerCaption);
@@ -69,6 +82,8 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   }
 
   uint8_t type = 0;
+  if (StopPending(ctx))
+    return 0;
   if (GetModuleType(s.handle, type) != kCommandOk)
     return FailWithBox(ctx, "Device error");
   if (ctx.isSharp)
@@ -91,6 +106,8 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   }
 
   std::array<uint8_t, 4> id{};
+  if (StopPending(ctx))
+    return 0;
   if (GetChipId(s.handle, id) != kCommandOk)
     return FailWithBox(ctx, "Device error");
   s.chip.chipId = id;
@@ -134,6 +151,8 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
       break;
   }
 
+  if (StopPending(ctx))
+    return 0;
   const uint8_t bus = s.chip.busWidth == 16 ? SetBus16(s.handle) : SetBus8(s.handle);
   if (bus != kCommandOk)
     return FailWithBox(ctx, "Device error");

@@ -40,6 +40,9 @@ struct JobContext {
   DigestStates digests;
   JobSelection selection;  // as the Start press handed it over
   bool cancelFlag = false;
+  // A check that finds a difference goes on to the end of the flash and reports where and
+  // how the two differ, instead of stopping at the first block that differs.
+  bool compareWholeFlash = false;
   // The window's hidden isSharp box, taken when Start or Test! is pressed: identification
   // then takes the fixed china-sharp module without asking the programmer.
   bool isSharp = false;

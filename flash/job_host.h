@@ -32,6 +32,10 @@ class JobHost {
 
   // Lets the front end handle what is pending; a Cancel sets the context's cancel flag.
   virtual void ProcessEvents() = 0;
+  // A stop the operator asked for that is seen at once, without processing events (a
+  // signal to a terminal program). The window sees its Cancel click only when it processes
+  // events, and answers false.
+  virtual bool CancelPending() const = 0;
 
   // Shows one digest of the last read or check (the empty text clears it).
   virtual void ShowDigest(DigestKind digest, const std::string& text) = 0;

@@ -50,10 +50,18 @@ inline std::string ShortBlockLine(const JobContext& ctx, std::FILE* file, const 
   return FileTooShortLine(ctx, path, fileBytes, FlashBytes(ctx));
 }
 
+// Whether the operator has asked to stop: a Cancel handled with the events, or a stop the
+// host sees at once (which then counts as the Cancel).
+inline bool CancelRequested(JobContext& ctx) {
+  if (!ctx.cancelFlag && ctx.host.CancelPending())
+    ctx.cancelFlag = true;
+  return ctx.cancelFlag;
+}
+
 // Every job looks at the flag before its first request: a Cancel clicked after the last
 // block or pass of the job before it stops this one before it touches the flash.
 inline bool CancelledBeforeStart(JobContext& ctx) {
-  if (!ctx.cancelFlag)
+  if (!CancelRequested(ctx))
     return false;
   ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
   return true;

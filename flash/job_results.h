@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "flash/flash_difference.h"
 #include "flash/job_selection.h"
 
 // The three digest texts of one read or check, as they are shown.
@@ -59,6 +60,7 @@ struct JobResult {
   bool mismatch = false;               // a check found the flash different from its file
   std::optional<DigestTexts> digests;  // a read or check that finished
   std::optional<VerificationRecord> verification;  // of those digests
+  std::optional<FlashDifference> difference;       // a whole-flash compare that differed
 
   bool Ok() const { return code == 0; }
 };

@@ -6,6 +6,11 @@
 #include "flash/job_results.h"
 
 JobResult ReadCheckJob(JobContext& ctx);
+// The flash read again after a read, before anything is erased or written: compared byte
+// for byte with the dump just written (ctx.selection.ReadFileName), or, when that is not a
+// file that can be read back (a device, a FIFO), by its digests with `firstDigests`. A
+// difference fails the job as a mismatch, with where and how the flash differs.
+JobResult SecondReadJob(JobContext& ctx, const DigestTexts& firstDigests);
 JobResult EraseJob(JobContext& ctx);
 uint8_t EraseFlash(JobContext& ctx);
 JobResult WriteJob(JobContext& ctx);

@@ -51,7 +51,7 @@ JobResult WriteJob(JobContext& ctx) {
 
   std::vector<uint8_t> block(kBlockSize);
   for (int i = 0; i < s.blockCount; ++i) {
-    if (ctx.cancelFlag) {
+    if (CancelRequested(ctx)) {
       host.ReplaceLastLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
       return result;
     }

@@ -13,7 +13,7 @@
 
 namespace {
 
-using JobFunction = JobResult (*)(JobContext&);
+using JobFunction = std::function<JobResult(JobContext&)>;
 
 // Adds a job's record (a front end may show its name while it runs), runs the job and
 // notes how long it took.
@@ -31,7 +31,7 @@ JobRecord& TimedJob(RunReport& report, const char* name, const std::string& file
 // Runs one job and keeps what it handed back. A job that failed while Cancel was pending
 // was cancelled (its stop is the cancel line; a fault on the same block is the rarer case).
 bool RunJob(JobContext& ctx, RunReport& report, const char* name, const std::string& file,
-            JobFunction job) {
+            const JobFunction& job) {
   JobResult result;
   JobRecord& record = TimedJob(report, name, file, [&] { result = job(ctx); });
   const bool ok = result.Ok();
@@ -40,7 +40,18 @@ bool RunJob(JobContext& ctx, RunReport& report, const char* name, const std::str
   record.mismatch = result.mismatch;
   record.digests = result.digests;
   record.verification = result.verification;
+  record.difference = result.difference;
   return ok;
+}
+
+// After a job that succeeded: whether its digests verified. One that did not ends the run
+// with its own line, whatever was to follow.
+bool Verified(JobContext& ctx, const RunReport& report) {
+  const JobRecord& job = report.jobs.back();
+  if (!job.verification || !job.verification->Failed())
+    return true;
+  ctx.host.AppendLine(Stamped(ctx, "[%s] Verification failed, jobs stopped"), LogColour::Red);
+  return false;
 }
 
 // A new run's record; the log lines collected so far stay.
@@ -50,11 +61,14 @@ void BeginRun(RunReport& report) {
   report.jobs.clear();
 }
 
-// Identification, its record kept for the report.
+// Identification, its record kept for the report. A stop the host saw at once ends it
+// before its next request, and says so.
 bool Connect(JobContext& ctx, RunReport& report) {
   IdentificationRecord found;
   if (ConnectAndIdentify(ctx, &found) != 1) {
     report.connectFailed = true;
+    if (ctx.host.CancelPending())
+      ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
     return false;
   }
   report.identification = found;
@@ -70,7 +84,14 @@ bool VerifyWrite(JobContext& ctx, RunReport& report, const JobSelection& selecti
   ctx.host.ResetProgress();
   const bool ok = RunJob(ctx, report, "verify", selection.WriteFileName, ReadCheckJob);
   ctx.selection = selection;
-  return ok;
+  return ok && Verified(ctx, report);
+}
+
+// The new dump vouched for by a second read of the flash, before anything destructive.
+bool SecondRead(JobContext& ctx, RunReport& report, const JobSelection& selection) {
+  const DigestTexts first = report.jobs.back().digests.value_or(DigestTexts{});
+  return RunJob(ctx, report, "reread", selection.ReadFileName,
+                [&first](JobContext& c) { return SecondReadJob(c, first); });
 }
 
 }  // namespace
@@ -90,24 +111,36 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
   if (options.lock)
     options.lock();
 
-  bool ok = !sel.ReadCheckSelected ||
-            RunJob(ctx, report, sel.ReadMode ? "read" : "check",
-                   sel.ReadMode ? sel.ReadFileName : sel.CheckFileName, ReadCheckJob);
-  if (ok) {
-    ctx.host.ResetProgress();
-    ok = !sel.EraseSelected || RunJob(ctx, report, "erase", "", EraseJob);
+  const bool destructive = sel.EraseSelected || sel.WriteSelected;
+  bool ok = true;
+  bool verified = true;
+  if (sel.ReadCheckSelected) {
+    ok = RunJob(ctx, report, sel.ReadMode ? "read" : "check",
+                sel.ReadMode ? sel.ReadFileName : sel.CheckFileName, ReadCheckJob);
+    verified = !ok || Verified(ctx, report);
   }
+  ok = ok && verified;
+  if (ok)
+    ctx.host.ResetProgress();
+  if (ok && sel.ReadCheckSelected && sel.ReadMode && destructive && options.secondRead)
+    ok = SecondRead(ctx, report, sel);
+  if (ok)
+    ok = !sel.EraseSelected || RunJob(ctx, report, "erase", "", EraseJob);
   if (ok)
     ok = !sel.WriteSelected || RunJob(ctx, report, "write", sel.WriteFileName, WriteJob);
-  if (ok && sel.WriteSelected && options.verifyAfterWrite)
+  if (ok && sel.WriteSelected && options.verifyAfterWrite) {
     ok = VerifyWrite(ctx, report, sel);
+    verified = ok || report.jobs.back().result != JobOutcome::Ok;
+  }
   if (ok)
     ctx.host.AppendLine(Stamped(ctx, "[%s] Jobs successful done"), LogColour::Green);
 
   CloseProgrammer(ctx.session.handle);
   if (options.unlock)
     options.unlock();
-  return ok ? StartResult::Done : StartResult::JobFailed;
+  if (ok)
+    return StartResult::Done;
+  return verified ? StartResult::JobFailed : StartResult::VerificationFailed;
 }
 
 bool RunIdentify(JobContext& ctx, RunReport& report) {

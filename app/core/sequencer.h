@@ -12,16 +12,21 @@ struct RunOptions {
   // After a successful write, read the flash back and check it against the write file,
   // with the digests and verification lines of a check.
   bool verifyAfterWrite = false;
+  // After a read that an erase or a write follows, read the flash a second time and
+  // compare it with the new dump before anything is erased or written.
+  bool secondRead = false;
   // The window locks its controls once identification has succeeded, and unlocks them
   // after the link is closed; a terminal has nothing to lock.
   std::function<void()> lock{};
   std::function<void()> unlock{};
 };
 
-enum class StartResult { NothingToDo, NotConnected, JobFailed, Done };
+enum class StartResult { NothingToDo, NotConnected, JobFailed, VerificationFailed, Done };
 
 // Connects, identifies and runs the selected jobs in the fixed order read or check,
-// erase, write (then the verify when asked), stopping at the first that fails.
+// erase, write (then the verify when asked), stopping at the first that fails or whose
+// digests did not verify: nothing is erased or written after a dump the tool could not
+// vouch for.
 StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
                      const RunOptions& options);
 

@@ -111,29 +111,70 @@ group_exit_codes() {
     "usage_unknown_job|2||format|unknown job \"format\""
     "bad_database|2||--database broken.ini identify|Error: "
     "no_programmer|3|present=0|identify|Flash programmator: Device not found"
+    "diagnose_no_programmer|3|present=0|diagnose status.txt|Flash programmator: Device not found"
     "question_refused|3|module_type=0x2a|read a.bin|no terminal to ask on"
     "question_yes|0|module_type=0x2a|--yes --no-verify identify|Flash module type unknown (2A). Used as 64M module."
     "check_failed|4||check other.bin|Byte to byte check with file FAILED"
     "manual_fail|4||--md5 00000000000000000000000000000000 read a.bin|Manual MD5 check FAIL"
+    "manual_fail_stops|4||--md5 00000000000000000000000000000000 read a.bin erase|Verification failed, jobs stopped"
+    "checked_fail_stops|4||--database badsha.ini read a.bin erase|Verification failed, jobs stopped"
+    "unknown_dump_goes_on|0|contents=zero|read a.bin erase|Jobs successful done"
+    "verify_digest_fails|4||--md5 00000000000000000000000000000000 erase write other.bin|Verification failed, jobs stopped"
+    "reread_differs|4|flip_read_block=512 5 0x08|read a.bin erase|Second read differs from the dump"
+    "reread_fifo_differs|4|flip_read_block=512 5 0x08|read fifo erase|its digests are not the first read's"
+    "check_stuck_bit|4|contents=zero\nstuck_bit=odd 3 1|check zero.bin|every difference is bit 3 of odd bytes reading 1 where the file has 0"
     "manual_ok|0||--sha1 DA22DCCE414170C21E8D0771463BFDB624460F87 read a.bin|Manual SHA1 check OK"
     "verify_failed|4||write other.bin|Byte to byte check with file FAILED"
     "no_verify|0||--no-verify write other.bin|Write done"
     "unknown_dump|0|contents=zero|read a.bin|Defailt hash (MD5) check database FAIL"
   )
+  new_case untouched
+  pattern "$case_dir/pattern.bin"
+  local untouched=$case_dir/pattern.bin
   local entry name expected settings args text
   for entry in "${cases[@]}"; do
     IFS='|' read -r name expected settings args text <<<"$entry"
     new_case "$name" "${settings//\\n/$'\n'}"
     other_image "$case_dir/other.bin"
+    head -c "$mib" /dev/zero >"$case_dir/zero.bin"
     printf '[Setup]\nMD5_check=2\nSHA1_check=2\n' >"$case_dir/broken.ini"
+    sed 's/,da22dcce414170c21e8d0771463bfdb624460f87,/,'"$(printf '0%.0s' $(seq 40))"',/' \
+      "$database" >"$case_dir/badsha.ini"
+    # A FIFO as the dump, with a reader that takes everything.
+    local reader=
+    if [[ " $args " == *" fifo "* ]]; then
+      mkfifo "$case_dir/fifo"
+      cat "$case_dir/fifo" >/dev/null 2>&1 &
+      reader=$!
+    fi
     # shellcheck disable=SC2086
     cli $args
+    [ -z "$reader" ] || { kill "$reader" 2>/dev/null; wait "$reader" 2>/dev/null; }
     check "$name: exit status" eq "$status" "$expected"
     check "$name: message" has "$case_dir/err" "$text"
   done
   # The verify after a write without erase: NOR programming cannot raise bits, so the
   # flash is not the file and the run says so.
   check "verify_failed: the verify ran on the written file" has "$work/verify_failed/err" "Start check with other.bin"
+  # Nothing is erased after a dump that did not verify or did not read the same twice.
+  local stopped
+  for stopped in manual_fail_stops checked_fail_stops reread_differs reread_fifo_differs; do
+    check "$stopped: the flash is not erased" cmp -s "$work/$stopped/flash.bin" "$untouched"
+    check "$stopped: no erase began" eq "$(grep -c 'Start erasing' "$work/$stopped/err")" 0
+    check "$stopped: the dump is kept" test -e "$work/$stopped/a.bin" -o "$stopped" = reread_fifo_differs
+  done
+  check "unknown_dump_goes_on: the second read matched" has "$work/unknown_dump_goes_on/err" "Second read matches the dump"
+  check "reread_differs: where it differs" has "$work/reread_differs/err" "First difference at 0x00000005 (block 0)"
+  check "check_stuck_bit: the check went on to the end" has "$work/check_stuck_bit/err" \
+    "8388608 bytes differ in 512 blocks: 0-511"
+  check "check_stuck_bit: the window's line first" has "$work/check_stuck_bit/err" "Byte to byte check with file FAILED"
+
+  # A name the file system cannot take is refused before the programmer is opened.
+  new_case usage_empty_name
+  cli read ""
+  check "empty name: usage error" eq "$status" 2
+  check "empty name: message" has "$case_dir/err" "needs a FILE, not an empty name"
+  check "empty name: nothing opened" eq "$(grep -c 'Start jobs' "$case_dir/err")" 0
 
   # No database anywhere: not in the working folder, no user copy, no installed example.
   new_case no_database
@@ -168,6 +209,54 @@ group_json() {
   check "no progress line in the log" eq "$(jq '[.log[].text | select(test("^Reading"))] | length' "$j")" 0
   check "log lines with colour" eq "$(jq -r '.log[] | select(.text == "SHA1 check OK") | .colour' "$j")" purple
   check "exit code in the report" eq "$(jq .exit_code "$j")" 0
+
+  # Several jobs: the top-level digests and verification are those of the last job that
+  # verified (the verify after the write), whose digests start afresh after the check.
+  new_case json_several
+  pattern "$case_dir/pattern.bin"
+  head -c "$mib" /dev/zero | tr '\0' '\377' >"$case_dir/blank.bin"
+  cli --json check pattern.bin erase write blank.bin
+  j=$case_dir/out
+  check "several: exit 0" eq "$status" 0
+  check "several: jobs" eq "$(jq -c '[.jobs[] | [.name, .result]]' "$j")" \
+    '[["check","ok"],["erase","ok"],["write","ok"],["verify","ok"]]'
+  check "several: the check's own digests" eq "$(jq -r .jobs[0].digests.md5 "$j")" \
+    "$(md5sum <"$case_dir/pattern.bin" | cut -d' ' -f1)"
+  check "several: top-level digests are the verify's, from its first block" \
+    eq "$(jq -r .digests.md5 "$j")" "$(md5sum <"$case_dir/blank.bin" | cut -d' ' -f1)"
+  check "several: top-level verification is the verify's" \
+    eq "$(jq -r .verification.matched "$j")" "Blank flash 16 MiB (erased)"
+
+  # A read before an erase is vouched for by a second read, a job of its own; what was
+  # verified stays the read's.
+  new_case json_reread
+  cli --json read dump.bin erase
+  j=$case_dir/out
+  check "reread: jobs" eq "$(jq -c '[.jobs[] | [.name, .result, .mismatch]]' "$j")" \
+    '[["read","ok",false],["reread","ok",false],["erase","ok",null]]'
+  check "reread: verification is the read's" eq "$(jq -r .verification.matched "$j")" \
+    "Demo pattern image 16 MiB"
+
+  # A failed write is followed by no verify.
+  new_case json_write_refused "write_status=1"
+  cli --json write dump.bin
+  check "refused write: exit 1" eq "$status" 1
+  check "refused write: no verify" eq "$(jq -c '[.jobs[].name]' "$case_dir/out")" '["write"]'
+
+  # Where and how a check differs, as numbers.
+  new_case json_difference "contents=zero
+stuck_bit=odd 3 1"
+  head -c "$mib" /dev/zero >"$case_dir/zero.bin"
+  cli --json check zero.bin
+  j=$case_dir/out
+  check "difference: exit 4" eq "$status" 4
+  check "difference: first, bytes, blocks, ranges" \
+    eq "$(jq -c '.jobs[0].difference | [.first_offset, .first_block, .bytes, .blocks, .ranges]' "$j")" \
+    "[1,0,8388608,512,[[0,511]]]"
+  check "difference: the data line" eq "$(jq -c .jobs[0].difference.data_line "$j")" \
+    '{"lanes":"odd","bit":3,"reads":1}'
+  check "difference: bit 3 of odd bytes" eq "$(jq -c '.jobs[0].difference.bits.odd[3]' "$j")" \
+    '{"bit":3,"read_1_file_0":8388608,"read_0_file_1":0}'
 
   new_case json_assumed "module_type=0x2a
 chip_id=01 02 03 04"
@@ -220,7 +309,65 @@ group_interrupt() {
   check "SIGINT: no part left behind" eq "$(ls -A "$case_dir" | grep -c dump)" 2
   check "SIGINT: job cancelled in the report" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
 
+  # A signal while identification waits for the programmer: nothing more is sent but the
+  # close, so an erase-first run erases nothing (the programmer would finish an erase it
+  # had been told to start).
+  new_case untouched
+  pattern "$case_dir/pattern.bin"
+  local untouched=$case_dir/pattern.bin
+  interrupt_during_hold() { # NAME SIM_SETTINGS ARGS...
+    local name=$1 settings=$2
+    shift 2
+    new_case "$name" "$settings"
+    (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
+      LD_LIBRARY_PATH=$simlib exec "$cli" "$@" </dev/null >"$case_dir/out" 2>"$case_dir/err") &
+    local pid=$! tries=0
+    until grep -q "Program started" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
+      sleep 0.1
+      tries=$((tries + 1))
+    done
+    sleep 0.3  # well inside the held answer
+    kill -INT "$pid"
+    wait "$pid"
+    status=$?
+  }
+  interrupt_during_hold identifying "hold_in_transfer=2
+hold_ms=900" --json --yes erase
+  check "during identification: exit 130" eq "$status" 130
+  check "during identification: said so" has "$case_dir/err" "Operation cancelled"
+  check "during identification: nothing erased" cmp -s "$case_dir/flash.bin" "$untouched"
+  check "during identification: no job" eq "$(jq -c .jobs "$case_dir/out")" "[]"
+
+  interrupt_during_hold before_question "module_type=0x2a
+hold_in_transfer=1
+hold_ms=900" --yes read dump.bin
+  check "before a question: exit 130" eq "$status" 130
+  check "before a question: not answered OK, even with --yes" has "$case_dir/err" "Cancel (interrupted)"
+  check "before a question: no dump" test ! -e "$case_dir/dump.bin"
+
+  # A question waiting on the terminal for its answer.
+  new_case question "module_type=0x2a"
+  mkfifo "$case_dir/answer"
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    script -qfec "'$cli' --database '$case_dir/kz1_v2.6.ini' read dump.bin" /dev/null \
+    <"$case_dir/answer" >"$case_dir/tty" 2>&1) &
+  local script_pid=$!
+  exec {hold}>"$case_dir/answer"  # open, never written: the question waits
+  tries=0
+  until grep -q "ok/cancel" "$case_dir/tty" 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  pkill -INT -f -- "--database $case_dir/kz1_v2.6.ini"
+  wait "$script_pid"
+  status=$?
+  exec {hold}>&-
+  check "during a question: exit 130" eq "$status" 130
+  check "during a question: said so" has "$case_dir/tty" "Operation cancelled"
+  check "during a question: no dump" test ! -e "$case_dir/dump.bin"
+
   # A crash half-way (SIGKILL: nothing of the tool runs any more) leaves the name as it was.
+  case_dir=$work/interrupt
   (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
     LD_LIBRARY_PATH=$simlib exec "$cli" read dump.bin </dev/null >/dev/null 2>"$case_dir/err") &
   pid=$! tries=0

@@ -288,9 +288,10 @@ TEST(StatusTest, StatusFileThatCannotBeWrittenIsReported) {
   rig.ctx.statusPath = "/dev/full";
   rig.ctx.cancelFlag = true;  // left from an earlier Start: means nothing to the test
   EXPECT_EQ(StatusTest(rig.ctx).code, kCommandFailed);
-  EXPECT_EQ(LinesAfterIdentification(rig),
-            (Strings{"Purple: Lock register: 1 0 1 0",
-                     "Red: " + std::string(kStamp) + "File write error: /dev/full"}));
+  EXPECT_EQ(
+      LinesAfterIdentification(rig),
+      (Strings{"Purple: Lock register: 1 0 1 0", "Purple: Status register: 80 80 80 80, cycles: 1",
+               "Red: " + std::string(kStamp) + "File write error: /dev/full"}));
   EXPECT_EQ(rig.bus.CallCount("usb_close"), rig.bus.CallCount("usb_open"));
 }
 

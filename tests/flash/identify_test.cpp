@@ -2,6 +2,7 @@
 // traffic they give, and the bank positioning before blocks.
 #include <gtest/gtest.h>
 
+#include "app/window_job_host.h"
 #include "flash/identify.h"
 #include "programmer/commands.h"
 #include "tests/support/rig.h"
@@ -224,6 +225,37 @@ INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt,
                            return std::string(info.param.sharp ? "Sharp" : "") + "Transfer" +
                                   std::to_string(info.param.atTransfer);
                          });
+
+// A stop the host sees at once (a signal to the command line) arriving before the Nth time
+// identification looks: nothing more reaches the programmer but the close, and no box.
+class StopsAtLook : public WindowJobHost {
+ public:
+  StopsAtLook(WindowOps& window, int stopAt) : WindowJobHost(window), stopAt_(stopAt) {}
+  bool CancelPending() const override { return ++looks_ >= stopAt_; }
+
+ private:
+  int stopAt_;
+  mutable int looks_ = 0;
+};
+
+TEST(Identify, StopSeenAtOnceSendsNothingMoreButTheClose) {
+  const std::vector<std::vector<std::string>> sentBeforeTheStop = {
+      {}, {"13"}, {"13", "16"}, {"13", "16", "36"}};
+  for (size_t stopAt = 0; stopAt < sentBeforeTheStop.size(); ++stopAt) {
+    SCOPED_TRACE(stopAt);
+    Rig rig;
+    StopsAtLook host(rig.window, static_cast<int>(stopAt) + 1);
+    JobContext ctx(host);
+    ctx.bindUsb = rig.ctx.bindUsb;
+    ctx.database = rig.ctx.database;
+    EXPECT_EQ(ConnectAndIdentify(ctx), 0);
+    EXPECT_EQ(rig.Requests(), sentBeforeTheStop[stopAt]);
+    EXPECT_TRUE(rig.window.messages.empty());
+    EXPECT_EQ(rig.bus.CallCount("usb_close"), stopAt == 0 ? 0 : 1);
+    EXPECT_EQ(rig.bus.CallCount("usb_open"), stopAt == 0 ? 0 : 1);
+    EXPECT_EQ(ctx.session.handle.handle, nullptr);
+  }
+}
 
 TEST(Identify, SharpModuleReadsNoChipId) {
   Rig rig{Module(kModule16M)};

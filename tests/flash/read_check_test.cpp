@@ -483,7 +483,8 @@ TEST(ReadJob, AutoMatchWithMismatchingCheckedDigest) {
   EXPECT_EQ(entries[0].colour, LogColour::Purple);
   EXPECT_EQ(entries[1].text, "SHA1 check FAIL");
   EXPECT_EQ(entries[1].colour, LogColour::Red);
-  EXPECT_EQ(entries[2].text, "[09:05:07] Jobs successful done");
+  EXPECT_EQ(entries[2].text, "[09:05:07] Verification failed, jobs stopped");
+  EXPECT_EQ(entries[2].colour, LogColour::Red);
 }
 
 TEST(ReadJob, AutoMatchWithAgreeingCheckedDigests) {

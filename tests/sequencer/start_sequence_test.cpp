@@ -192,19 +192,75 @@ TEST(StartSequence, ProgressBarIsBackAtZeroBeforeTheErase) {
   EXPECT_EQ(positionAtEraseEvents.front(), 0);  // the read had left it at 512
 }
 
-TEST(StartSequence, DigestMismatchIsReportedAndTheJobsGoOn) {
+// A read or check whose digests did not verify stops the run before anything is erased or
+// written; a dump the database does not know is no failure.
+struct VerificationCase {
+  std::string name;
+  bool check;             // a check against the flash's own image rather than a read
+  std::string manualMD5;  // typed (Manual); empty: Auto against the database
+  bool knownWithBadSha1;  // Auto: the dump is known, its SHA-1 (checked) differs
+  std::string verdictLine;
+  bool stops;
+};
+
+class RunAfterVerification : public testing::TestWithParam<VerificationCase> {};
+
+TEST_P(RunAfterVerification, StopsBeforeEraseAndWriteOnlyWhenItFailed) {
+  const VerificationCase& c = GetParam();
   Rig rig;
-  rig.window.Click(Control::RadioButton2);  // Manual
-  rig.window.SetText(Control::MD5_check, std::string(32, '0'));
-  rig.SelectRead(rig.dir.File("read.bin"));
+  const Bytes original = rig.FlashImage();
+  const std::string image = rig.dir.File("image.bin");
+  WriteFileBytes(image, original);
+  if (!c.manualMD5.empty()) {
+    rig.window.Click(Control::RadioButton2);  // Manual
+    rig.window.SetText(Control::MD5_check, c.manualMD5);
+  }
+  if (c.knownWithBadSha1) {
+    DumpHashRecord known = DumpEntry("Pattern dump", original);
+    known.sha1Text = std::string(40, '0');
+    rig.ctx.database.dumpHashes = {known};
+  }
+  if (c.check)
+    rig.SelectCheck(image);
+  else
+    rig.SelectRead(rig.dir.File("read.bin"));
   rig.SelectErase();
+  rig.SelectWrite(image);
+  rig.bus.ClearRecord();
   btnStartClick(rig.ctx);
+
   const Strings lines = rig.Lines();
-  ASSERT_GE(lines.size(), 5u);
-  EXPECT_EQ(lines[lines.size() - 4], "Manual MD5 check FAIL");
-  EXPECT_EQ(lines[lines.size() - 3], Stamp("Start erasing flash"));
-  EXPECT_EQ(lines.back(), Stamp("Jobs successful done"));
+  const Strings requests = rig.Requests();
+  EXPECT_EQ(Count(lines, c.verdictLine), 1);
+  EXPECT_EQ(Count(requests, "14 01"), c.stops ? 0 : 1);  // EraseInit
+  if (c.stops) {
+    EXPECT_EQ(
+        LastOf(rig.LinesFrom(0), 2),
+        (Strings{"Red: " + c.verdictLine, "Red: " + Stamp("Verification failed, jobs stopped")}));
+    EXPECT_EQ(rig.FlashImage(), original);
+    EXPECT_EQ(Count(lines, Stamp("Start erasing flash")), 0);
+  } else {
+    EXPECT_EQ(lines.back(), Stamp("Jobs successful done"));
+  }
+  if (!c.check) {
+    EXPECT_EQ(ReadFileBytes(rig.dir.File("read.bin")), original);  // the dump is kept
+  }
+  EXPECT_EQ(rig.window.Text(Control::SHA1_result), DumpEntry("", original).sha1Text);
+  EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));
+  EXPECT_EQ(LastOf(rig.bus.CallNames(), 2), (Strings{"usb_release_interface", "usb_close"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    StartSequence, RunAfterVerification,
+    testing::Values(VerificationCase{"ManualFailAfterRead", false, std::string(32, '0'), false,
+                                     "Manual MD5 check FAIL", true},
+                    VerificationCase{"ManualFailAfterCheck", true, std::string(32, '0'), false,
+                                     "Manual MD5 check FAIL", true},
+                    VerificationCase{"CheckedDigestOfAKnownDumpFails", false, "", true,
+                                     "SHA1 check FAIL", true},
+                    VerificationCase{"UnknownDumpGoesOn", false, "", false,
+                                     "Defailt hash (MD5) check database FAIL", false}),
+    [](const auto& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------------------
 // The first failure ends the sequence.
