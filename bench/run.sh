@@ -19,7 +19,7 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sections=(digest_micro flash_difference digest_file jobs cli database)
+sections=(digest_micro flash_difference digest_file jobs cli vouch database)
 
 # "WALL_MS CPU_MS" of one command, each the best of three runs, output discarded. The
 # first run also warms the page cache. The CPU time (user + system) is what the ratio
@@ -140,6 +140,49 @@ section_cli() {
       printf "cli read to /dev/null: %.2f x the digests (target >= 0.95): %s; whole process %.2f\n",
         r, (r >= 0.95) ? "met" : "MISSED", d / n
       printf "cli read to a file: %.2f x the digests; whole process %.2f\n", d / (f - i), d / f }'
+}
+
+# What vouching for a dump costs on the command line (drop-in simulator, zero latency,
+# erased flash): a read then an erase with the second read against the same with
+# --no-verify, and a check that goes on past a difference against one that finds none:
+# one differing byte, and a stuck data bit that makes every block differ (the worst case).
+section_vouch() {
+  local mib=$([ -n "$quick" ] && echo 16 || echo 64)
+  echo "== vouch: second read and whole-flash compare through flashwrendel-cli, $mib MiB"
+  local cli=$build/cli/flashwrendel-cli db=$work/kz1_v2.6.ini bytes=$((mib * 1024 * 1024))
+  cp "$(dirname "$0")/../examples/kz1_v2.6.ini" "$db"
+  local geometry="module_type=0x06
+size_mib=64
+dual_bank=1"
+  [ "$mib" = 16 ] && geometry="module_type=0x03
+size_mib=16"
+  printf '%s\nchip_id=c2 7e 22 01\ncontents=erased\n' "$geometry" >"$work/vouch.conf"
+  printf '%s\nstuck_bit=odd 3 0\n' "$(cat "$work/vouch.conf")" >"$work/stuck.conf"
+  head -c "$bytes" /dev/zero | tr '\0' '\377' >"$work/blank.bin"
+  cp "$work/blank.bin" "$work/one-byte.bin"
+  printf '\000' | dd of="$work/one-byte.bin" bs=1 seek=$((bytes / 2)) conv=notrunc 2>/dev/null
+  export LD_LIBRARY_PATH=$build/simlib
+  run() { FW_SIM_CONFIG=$work/$1 "$cli" --database "$db" --quiet "${@:2}"; }
+  local wall cpu
+  printf '%-36s %10s %10s %9s\n' "" "wall ms" "cpu ms" "cpu MB/s"
+  row() { # LABEL BYTES COMMAND...
+    local label=$1 moved=$2
+    shift 2
+    read -r wall cpu <<<"$(measure "$@")"
+    printf '%-36s %10s %10s %9s\n' "$label" "$wall" "$cpu" "$(mb_per_s "$moved" "$cpu")"
+    eval "cpu_${label//[^a-z]/_}=$cpu"
+  }
+  row "read, erase (--no-verify)" "$bytes" run vouch.conf --no-verify read "$work/d.bin" erase
+  row "read, second read, erase" $((2 * bytes)) run vouch.conf read "$work/d.bin" erase
+  row "check, equal" "$bytes" run vouch.conf check "$work/blank.bin"
+  row "check, one byte differs" "$bytes" run vouch.conf check "$work/one-byte.bin"
+  row "check, every block differs" "$bytes" run stuck.conf check "$work/blank.bin"
+  awk -v a="$cpu_read__erase____no_verify_" -v b="$cpu_read__second_read__erase" \
+    -v e="$cpu_check__equal" -v o="$cpu_check__one_byte_differs" \
+    -v w="$cpu_check__every_block_differs" 'BEGIN {
+      printf "second read: %.2f x the read and erase alone\n", b / a
+      printf "check going on past one byte: %.2f x an equal check; every block differing: %.2f x\n",
+        o / e, w / e }'
 }
 
 if [ $# -gt 0 ]; then sections=("$@"); fi
