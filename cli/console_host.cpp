@@ -134,6 +134,15 @@ void ConsoleHost::StartProgress(int maximum) {
   position_ = 0;
   maximum_ = maximum;
   jobStart_ = Clock::now();
+  if (onProgress)
+    onProgress(position_, maximum_, 0.0);
+}
+
+void ConsoleHost::StepProgress() {
+  ++position_;
+  if (onProgress)
+    onProgress(position_, maximum_,
+               std::chrono::duration<double>(Clock::now() - jobStart_).count());
 }
 
 void ConsoleHost::ProcessEvents() {

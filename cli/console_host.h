@@ -37,6 +37,8 @@ class ConsoleHost : public JobHost {
   std::function<void()> beforePrompt;
   // The name of the job that is running, for the status line.
   std::function<std::string()> runningJob;
+  // Told of each step of a block job: blocks done of all, seconds since it began.
+  std::function<void(int position, int maximum, double seconds)> onProgress;
 
   // One final log line (called for each line as it becomes final).
   void PrintLine(const LoggedLine& line);
@@ -52,7 +54,7 @@ class ConsoleHost : public JobHost {
   void ShowMessage(const std::string& text, const std::string& caption) override;
   bool AskOkCancel(const std::string& text, const std::string& caption) override;
   void StartProgress(int maximum) override;
-  void StepProgress() override { ++position_; }
+  void StepProgress() override;
   void ResetProgress() override { position_ = 0; }
   void ProcessEvents() override;
   // Ctrl+C or SIGTERM: honoured from the moment it arrives.

@@ -12,18 +12,6 @@ std::string HexByte(uint8_t value) {
   return text;
 }
 
-const char* Name(JobOutcome outcome) {
-  switch (outcome) {
-    case JobOutcome::Ok:
-      return "ok";
-    case JobOutcome::Cancelled:
-      return "cancelled";
-    case JobOutcome::Failed:
-      break;
-  }
-  return "failed";
-}
-
 const char* Name(DigestVerdict verdict) {
   switch (verdict) {
     case DigestVerdict::Main:
@@ -36,18 +24,6 @@ const char* Name(DigestVerdict verdict) {
       break;
   }
   return "not compared";
-}
-
-const char* Name(LogColour colour) {
-  switch (colour) {
-    case LogColour::Red:
-      return "red";
-    case LogColour::Purple:
-      return "purple";
-    case LogColour::Green:
-      break;
-  }
-  return "green";
 }
 
 json DigestsJson(const std::optional<DigestTexts>& d) {
@@ -104,6 +80,30 @@ json DifferenceJson(const std::optional<FlashDifference>& d) {
 
 }  // namespace
 
+const char* OutcomeName(JobOutcome outcome) {
+  switch (outcome) {
+    case JobOutcome::Ok:
+      return "ok";
+    case JobOutcome::Cancelled:
+      return "cancelled";
+    case JobOutcome::Failed:
+      break;
+  }
+  return "failed";
+}
+
+const char* ColourName(LogColour colour) {
+  switch (colour) {
+    case LogColour::Red:
+      return "red";
+    case LogColour::Purple:
+      return "purple";
+    case LogColour::Green:
+      break;
+  }
+  return "green";
+}
+
 json ReportJson(const RunReport& report, const std::string& database, int exitCode) {
   json out = {{"exit_code", exitCode}, {"database", database}};
   out["module"] = nullptr;
@@ -131,7 +131,7 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
   for (const JobRecord& job : report.jobs) {
     json entry = {{"name", job.name},
                   {"file", job.file.empty() ? json(nullptr) : json(job.file)},
-                  {"result", Name(job.result)},
+                  {"result", OutcomeName(job.result)},
                   {"bytes", job.bytes},
                   {"seconds", job.seconds},
                   {"mb_per_s", job.seconds > 0 ? job.bytes / job.seconds / 1e6 : 0.0}};
@@ -154,7 +154,7 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
 
   json log = json::array();
   for (const LoggedLine& line : report.log)
-    log.push_back({{"time", line.time}, {"colour", Name(line.colour)}, {"text", line.text}});
+    log.push_back({{"time", line.time}, {"colour", ColourName(line.colour)}, {"text", line.text}});
   out["log"] = log;
   return out;
 }

@@ -6,5 +6,9 @@
 
 #include "app/run_report.h"
 
+// The names the report gives a job's result and a log line's colour.
+const char* OutcomeName(JobOutcome outcome);
+const char* ColourName(LogColour colour);
+
 nlohmann::ordered_json ReportJson(const RunReport& report, const std::string& database,
                                   int exitCode);

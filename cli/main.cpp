@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "app/final_lines.h"
 #include "cli/console_host.h"
 #include "cli/database_search.h"
+#include "cli/event_stream.h"
 #include "cli/job_list.h"
 #include "cli/json_report.h"
 #include "database/load_database.h"
@@ -39,6 +42,7 @@ struct Options {
   bool json = false;
   bool quiet = false;
   std::string colour = "auto";
+  std::string events;  // --events FILE, "-" for stdout
   std::vector<std::string> jobs;
 };
 
@@ -105,7 +109,8 @@ int ExitCodeOf(RunVerdict verdict) {
   return kDone;
 }
 
-int Run(const Options& options, const JobList& jobs, const std::string& database) {
+int Run(const Options& options, const JobList& jobs, const std::string& database,
+        std::FILE* eventsOut) {
   ConsoleSettings settings;
   settings.quiet = options.quiet;
   settings.answerYes = options.yes;
@@ -115,15 +120,35 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   ConsoleHost host(settings);
   JobContext ctx(host);
   RunReport report;
-  FinalLines lines(host.log, report, [&](const LoggedLine& line) { host.PrintLine(line); });
+  EventStream events(eventsOut);
+  FinalLines lines(host.log, report, [&](const LoggedLine& line) {
+    host.PrintLine(line);
+    events.Line(line);
+  });
   host.beforePrompt = [&] { lines.Flush(); };
   host.runningJob = [&] { return report.jobs.empty() ? "" : report.jobs.back().name; };
+  if (eventsOut != nullptr)
+    host.onProgress = [&](int position, int maximum, double seconds) {
+      events.Progress(report.jobs.empty() ? "" : report.jobs.back().name, position, maximum,
+                      seconds);
+    };
+  RunOptions run{.verifyAfterWrite = !options.noVerify, .secondRead = !options.noVerify};
+  run.jobStarted = [&](const JobRecord& job) {
+    lines.Flush();
+    events.JobStarted(job);
+  };
+  run.jobEnded = [&](const JobRecord& job) {
+    lines.Flush();
+    events.JobEnded(job);
+  };
 
   const DatabaseMessage showMessage = [&](const std::string& text, const std::string& caption) {
     host.ShowMessage(text, caption);
   };
-  if (!LoadDatabase(ctx.database, showMessage, database))
+  if (!LoadDatabase(ctx.database, showMessage, database)) {
+    events.End(kUsage);
     return kUsage;
+  }
   LogDatabaseLoaded(ctx);
 
   switch (jobs.kind) {
@@ -132,7 +157,7 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
       break;
     case JobList::Kind::Diagnose:
       ctx.statusPath = jobs.statusFile.empty() ? DefaultStatusFile() : jobs.statusFile;
-      RunDiagnose(ctx, report);
+      RunDiagnose(ctx, report, run);
       break;
     case JobList::Kind::Start: {
       JobSelection selection = jobs.selection;
@@ -143,8 +168,7 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
       selection.hashCheckMode = manual ? HashCheckMode::Manual : HashCheckMode::Auto;
       // A check goes on past a difference to say where and how the flash differs.
       ctx.compareWholeFlash = true;
-      RunStart(ctx, report, selection,
-               RunOptions{.verifyAfterWrite = !options.noVerify, .secondRead = !options.noVerify});
+      RunStart(ctx, report, selection, run);
       break;
     }
   }
@@ -152,6 +176,7 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   host.ClearStatus();
 
   const int code = CancelSignalled() ? kInterrupted : ExitCodeOf(JudgeRun(report));
+  events.End(code);
   if (options.json)
     std::cout << ReportJson(report, database, code)
                      .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
@@ -179,6 +204,8 @@ int main(int argc, char** argv) {
   app.add_option("--sha1", options.sha1, "expected SHA-1 (selects Manual verification)");
   app.add_option("--crc", options.crc, "expected AGI CRC (selects Manual verification)");
   app.add_flag("--json", options.json, "print the run's report as JSON on stdout");
+  app.add_option("--events", options.events,
+                 "write the run as JSON Lines to FILE while it goes (- for stdout)");
   app.add_flag("--quiet", options.quiet, "print only errors");
   app.add_option("--color", options.colour, "colour the log lines")
       ->check(CLI::IsMember({"auto", "always", "never"}));
@@ -212,6 +239,18 @@ int main(int argc, char** argv) {
       return kUsage;
     }
   }
+  std::FILE* eventsOut = nullptr;
+  if (!options.events.empty()) {
+    if (options.events == "-" && options.json)
+      return Usage("--events - and --json cannot both write to stdout");
+    eventsOut = options.events == "-" ? stdout : std::fopen(options.events.c_str(), "w");
+    if (eventsOut == nullptr)
+      return Usage("cannot write the events to " + options.events + ": " + std::strerror(errno));
+  }
   InstallCancelSignals();
-  return Run(options, *jobs, database);
+  const int code = Run(options, *jobs, database, eventsOut);
+  if (eventsOut != nullptr && eventsOut != stdout && std::fclose(eventsOut) != 0)
+    std::fprintf(stderr, "flashwrendel-cli: the events to %s were not all written\n",
+                 options.events.c_str());
+  return code;
 }

@@ -17,30 +17,37 @@ using JobFunction = std::function<JobResult(JobContext&)>;
 
 // Adds a job's record (a front end may show its name while it runs), runs the job and
 // notes how long it took.
-JobRecord& TimedJob(RunReport& report, const char* name, const std::string& file,
-                    const std::function<void()>& job) {
+JobRecord& TimedJob(RunReport& report, const RunOptions& options, const char* name,
+                    const std::string& file, const std::function<void(JobRecord&)>& job) {
   JobRecord& record = report.jobs.emplace_back();
   record.name = name;
   record.file = file;
+  if (options.jobStarted)
+    options.jobStarted(record);
   const auto start = std::chrono::steady_clock::now();
-  job();
+  job(record);
   record.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (options.jobEnded)
+    options.jobEnded(record);
   return record;
 }
 
 // Runs one job and keeps what it handed back. A job that failed while Cancel was pending
 // was cancelled (its stop is the cancel line; a fault on the same block is the rarer case).
-bool RunJob(JobContext& ctx, RunReport& report, const char* name, const std::string& file,
-            const JobFunction& job) {
-  JobResult result;
-  JobRecord& record = TimedJob(report, name, file, [&] { result = job(ctx); });
-  const bool ok = result.Ok();
-  record.result = ok ? JobOutcome::Ok : ctx.cancelFlag ? JobOutcome::Cancelled : JobOutcome::Failed;
-  record.bytes = result.bytes;
-  record.mismatch = result.mismatch;
-  record.digests = result.digests;
-  record.verification = result.verification;
-  record.difference = result.difference;
+bool RunJob(JobContext& ctx, RunReport& report, const RunOptions& options, const char* name,
+            const std::string& file, const JobFunction& job) {
+  bool ok = false;
+  TimedJob(report, options, name, file, [&](JobRecord& record) {
+    const JobResult result = job(ctx);
+    ok = result.Ok();
+    record.result =
+        ok ? JobOutcome::Ok : ctx.cancelFlag ? JobOutcome::Cancelled : JobOutcome::Failed;
+    record.bytes = result.bytes;
+    record.mismatch = result.mismatch;
+    record.digests = result.digests;
+    record.verification = result.verification;
+    record.difference = result.difference;
+  });
   return ok;
 }
 
@@ -77,20 +84,22 @@ bool Connect(JobContext& ctx, RunReport& report) {
 
 // The flash read back and checked against the file just written. The digests start
 // afresh, as after identification.
-bool VerifyWrite(JobContext& ctx, RunReport& report, const JobSelection& selection) {
+bool VerifyWrite(JobContext& ctx, RunReport& report, const RunOptions& options,
+                 const JobSelection& selection) {
   ctx.selection.ReadMode = false;
   ctx.selection.CheckFileName = selection.WriteFileName;
   ctx.digests.Reset();
   ctx.host.ResetProgress();
-  const bool ok = RunJob(ctx, report, "verify", selection.WriteFileName, ReadCheckJob);
+  const bool ok = RunJob(ctx, report, options, "verify", selection.WriteFileName, ReadCheckJob);
   ctx.selection = selection;
   return ok && Verified(ctx, report);
 }
 
 // The new dump vouched for by a second read of the flash, before anything destructive.
-bool SecondRead(JobContext& ctx, RunReport& report, const JobSelection& selection) {
+bool SecondRead(JobContext& ctx, RunReport& report, const RunOptions& options,
+                const JobSelection& selection) {
   const DigestTexts first = report.jobs.back().digests.value_or(DigestTexts{});
-  return RunJob(ctx, report, "reread", selection.ReadFileName,
+  return RunJob(ctx, report, options, "reread", selection.ReadFileName,
                 [&first](JobContext& c) { return SecondReadJob(c, first); });
 }
 
@@ -115,7 +124,7 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
   bool ok = true;
   bool verified = true;
   if (sel.ReadCheckSelected) {
-    ok = RunJob(ctx, report, sel.ReadMode ? "read" : "check",
+    ok = RunJob(ctx, report, options, sel.ReadMode ? "read" : "check",
                 sel.ReadMode ? sel.ReadFileName : sel.CheckFileName, ReadCheckJob);
     verified = !ok || Verified(ctx, report);
   }
@@ -123,13 +132,13 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
   if (ok)
     ctx.host.ResetProgress();
   if (ok && sel.ReadCheckSelected && sel.ReadMode && destructive && options.secondRead)
-    ok = SecondRead(ctx, report, sel);
+    ok = SecondRead(ctx, report, options, sel);
   if (ok)
-    ok = !sel.EraseSelected || RunJob(ctx, report, "erase", "", EraseJob);
+    ok = !sel.EraseSelected || RunJob(ctx, report, options, "erase", "", EraseJob);
   if (ok)
-    ok = !sel.WriteSelected || RunJob(ctx, report, "write", sel.WriteFileName, WriteJob);
+    ok = !sel.WriteSelected || RunJob(ctx, report, options, "write", sel.WriteFileName, WriteJob);
   if (ok && sel.WriteSelected && options.verifyAfterWrite) {
-    ok = VerifyWrite(ctx, report, sel);
+    ok = VerifyWrite(ctx, report, options, sel);
     verified = ok || report.jobs.back().result != JobOutcome::Ok;
   }
   if (ok)
@@ -151,16 +160,17 @@ bool RunIdentify(JobContext& ctx, RunReport& report) {
   return true;
 }
 
-bool RunDiagnose(JobContext& ctx, RunReport& report) {
+bool RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options) {
   BeginRun(report);
-  DiagnosticResult result;
-  JobRecord& record =
-      TimedJob(report, "diagnose", ctx.statusPath, [&] { result = StatusTest(ctx); });
-  report.identification = result.identification;
-  // The status file is made before the connection: a file that could not be made is no
-  // failed connection.
-  report.connectFailed = result.connecting && !result.identification;
-  const bool ok = result.code == kCommandOk;
-  record.result = ok ? JobOutcome::Ok : JobOutcome::Failed;
+  bool ok = false;
+  TimedJob(report, options, "diagnose", ctx.statusPath, [&](JobRecord& record) {
+    const DiagnosticResult result = StatusTest(ctx);
+    report.identification = result.identification;
+    // The status file is made before the connection: a file that could not be made is no
+    // failed connection.
+    report.connectFailed = result.connecting && !result.identification;
+    ok = result.code == kCommandOk;
+    record.result = ok ? JobOutcome::Ok : JobOutcome::Failed;
+  });
   return ok;
 }

@@ -19,6 +19,9 @@ struct RunOptions {
   // after the link is closed; a terminal has nothing to lock.
   std::function<void()> lock{};
   std::function<void()> unlock{};
+  // Told when each job begins and when it has ended, with its record.
+  std::function<void(const JobRecord&)> jobStarted{};
+  std::function<void(const JobRecord&)> jobEnded{};
 };
 
 enum class StartResult { NothingToDo, NotConnected, JobFailed, VerificationFailed, Done };
@@ -35,4 +38,4 @@ bool RunIdentify(JobContext& ctx, RunReport& report);
 
 // The bench diagnostic, its lines written to ctx.statusPath. False when the status file
 // could not be made or the programmer not connected.
-bool RunDiagnose(JobContext& ctx, RunReport& report);
+bool RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options = {});

@@ -258,6 +258,25 @@ stuck_bit=odd 3 1"
   check "difference: bit 3 of odd bytes" eq "$(jq -c '.jobs[0].difference.bits.odd[3]' "$j")" \
     '{"bit":3,"read_1_file_0":8388608,"read_0_file_1":0}'
 
+  # --events: JSON Lines while the run goes, every line an object of a known shape.
+  new_case events
+  cli --events events.jsonl read dump.bin erase
+  local ev=$case_dir/events.jsonl
+  check "events: exit 0" eq "$status" 0
+  check "events: every line one object" eq "$(jq -s 'map(type == "object") | all' "$ev")" true
+  check "events: jobs begin and end in order" \
+    eq "$(jq -r 'select(.event | test("^job_")) | "\(.event) \(.job)"' "$ev" | tr '\n' ,)" \
+    "job_start read,job_end read,job_start reread,job_end reread,job_start erase,job_end erase,"
+  check "events: progress at most once a percent, rising" \
+    eq "$(jq -s '[.[] | select(.event == "progress" and .job == "read") | .percent]
+      | (length <= 101) and (. == (sort | unique)) and (.[-1] == 100)' "$ev")" true
+  check "events: progress shape" \
+    eq "$(jq -c 'select(.event == "progress") | keys' "$ev" | sort -u)" \
+    '["bytes","bytes_per_second","event","job","percent","seconds_left"]'
+  check "events: the log lines, as the report has them" \
+    eq "$(jq -r 'select(.event == "line") | .text' "$ev" | tail -n 1)" "$(tail -n 1 "$case_dir/err")"
+  check "events: the end with the exit code" eq "$(tail -n 1 "$ev" | jq -c .)" '{"event":"end","exit_code":0}'
+
   new_case json_assumed "module_type=0x2a
 chip_id=01 02 03 04"
   cli --json --yes identify

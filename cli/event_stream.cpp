@@ -1,0 +1,64 @@
+#include "cli/event_stream.h"
+
+#include <nlohmann/json.hpp>
+
+#include "cli/json_report.h"
+#include "flash/flash_session.h"
+
+using json = nlohmann::ordered_json;
+
+void EventStream::Write(const std::string& text) {
+  if (out_ == nullptr)
+    return;
+  std::fputs(text.c_str(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
+}
+
+void EventStream::Line(const LoggedLine& line) {
+  Write(json{{"event", "line"},
+             {"time", line.time},
+             {"colour", ColourName(line.colour)},
+             {"text", line.text}}
+            .dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void EventStream::JobStarted(const JobRecord& job) {
+  lastPercent_ = -1;
+  Write(json{{"event", "job_start"},
+             {"job", job.name},
+             {"file", job.file.empty() ? json(nullptr) : json(job.file)}}
+            .dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void EventStream::JobEnded(const JobRecord& job) {
+  Write(json{{"event", "job_end"},
+             {"job", job.name},
+             {"result", OutcomeName(job.result)},
+             {"bytes", job.bytes},
+             {"seconds", job.seconds}}
+            .dump());
+}
+
+void EventStream::Progress(const std::string& job, int position, int maximum, double seconds) {
+  if (out_ == nullptr || maximum <= 0)
+    return;
+  const int percent = static_cast<int>(static_cast<int64_t>(position) * 100 / maximum);
+  if (percent == lastPercent_)
+    return;
+  lastPercent_ = percent;
+  const double bytes = static_cast<double>(position) * kBlockSize;
+  const double rate = seconds > 0 ? bytes / seconds : 0.0;
+  const double left = position > 0 ? seconds * (maximum - position) / position : 0.0;
+  Write(json{{"event", "progress"},
+             {"job", job},
+             {"percent", percent},
+             {"bytes", static_cast<uint64_t>(bytes)},
+             {"bytes_per_second", rate},
+             {"seconds_left", left}}
+            .dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void EventStream::End(int exitCode) {
+  Write(json{{"event", "end"}, {"exit_code", exitCode}}.dump());
+}
