@@ -279,7 +279,8 @@ TEST(StartSequence, CheckComparesTheFlashAsItWasBeforeTheWrite) {
 
 // A Cancel clicked at any point of a run stops it there: the job running (or the next
 // one, when the click lands after a job's last block or pass) sends nothing more, and the
-// run ends as after any failed job.
+// run ends as after any failed job. A Cancel already pending as the first job begins
+// stops it before its first request.
 TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
   enum Point { ReadBlockNine, ReadLastBlock, EraseLastPass, BeforeTheFirstJob };
   struct Case {
@@ -295,9 +296,14 @@ TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
       {"ReadThenWrite", true, false, true, ReadLastBlock, false, true},
       {"EraseThenWrite", false, true, true, EraseLastPass, true, false},
       {"WriteOnly", false, false, true, BeforeTheFirstJob, false, false},
+      {"EraseOnly", false, true, false, BeforeTheFirstJob, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    // A click before the first job counts from the end of identification: nothing may follow.
+    Rig probe;
+    probe.Connect();
+    const auto identified = static_cast<size_t>(probe.transfersAtMark);
     Rig rig;
     const Bytes original = rig.FlashImage();
     const std::string dump = rig.dir.File("read.bin");
@@ -320,7 +326,7 @@ TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
                        (c.click == BeforeTheFirstJob);
       if (!clicked && now) {
         clicked = true;
-        transfersAtClick = t.size();
+        transfersAtClick = c.click == BeforeTheFirstJob ? identified : t.size();
         btnCancelClick(rig.ctx);
       }
     };
