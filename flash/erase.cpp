@@ -54,6 +54,7 @@ uint8_t EraseFlash(JobContext& ctx) {
   uint8_t st0 = dual ? 1 : 0;
   int passes = 0;
   unsigned spinner = 0;
+  ctx.host.ProcessEvents();  // a Cancel pending from before the job
   if (CancelledBeforeStart(ctx))
     return kCommandFailed;
   const double start = ctx.now();

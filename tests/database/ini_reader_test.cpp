@@ -142,11 +142,17 @@ TEST(IniReader, KeepsLinesUpToTheLimitWhole) {
   EXPECT_EQ(file.Value("S", "next", ""), "1");
 }
 
-// Lines over the limit (8 bytes here) keep their first 8 bytes and are marked cut.
+// Lines over the limit (8 bytes unless a row says otherwise) keep their first bytes up to
+// it and are marked cut. Each text is parsed whole and read from a file, which the reader
+// takes 64 KiB at a time: a line of 1 MiB comes in many pieces.
 TEST(IniReader, KeepsOnlyTheStartOfALineOverTheLimit) {
+  constexpr size_t kPiece = 64 * 1024;
+  const std::string kept(kMaxLineLength - 2, 'v');  // all a 1 MiB line "k=vvv..." keeps
   const struct {
     std::string line;
     std::vector<IniEntry> entries;
+    size_t limit = 8;
+    bool atEnd = false;  // the line ends the file, without a line end
   } cases[] = {
       {"k=123456", {{"k", "123456"}}},
       {"k=123456\r", {{"k", "123456"}}},  // the CR is part of the line end
@@ -155,13 +161,27 @@ TEST(IniReader, KeepsOnlyTheStartOfALineOverTheLimit) {
       {"key56789=1", {{"key56789", "", true}}},  // "=" beyond the limit: still an entry
       {"no equals sign", {}},
       {"; a long comment = x", {}},
+      {"k=1234567", {{"k", "123456", true}}, 8, true},
+      {"key56789=1\nno equals sign", {{"key56789", "", true}}},  // two long lines in a row
+      {"k=" + kept, {{"k", kept}}, kMaxLineLength},
+      // Over by most of a piece; the CR, or the LF, is the first byte of the next piece.
+      {"k=" + kept + std::string(kPiece - 4, 'v') + "\r", {{"k", kept, true}}, kMaxLineLength},
+      {"k=" + kept + std::string(kPiece - 4, 'v'), {{"k", kept, true}}, kMaxLineLength},
+      // The "=" lies in a dropped piece with more dropped pieces after it.
+      {std::string(kMaxLineLength + kPiece, 'k') + "=" + std::string(3 * kPiece, 'v'),
+       {{std::string(kMaxLineLength, 'k'), "", true}},
+       kMaxLineLength},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    const IniFile file = IniFile::Parse("[S]\n" + c.line + "\nnext=1", {.maxLineLength = 8});
+    SCOPED_TRACE(c.line.substr(0, 40) + " (" + std::to_string(c.line.size()) + " bytes)");
+    const std::string text = "[S]\n" + c.line + (c.atEnd ? "" : "\nnext=1");
     std::vector<IniEntry> expected = c.entries;
-    expected.push_back({"next", "1"});
-    EXPECT_EQ(EntriesOf(file, "S"), expected);
+    if (!c.atEnd)
+      expected.push_back({"next", "1"});
+    const IniReadOptions options{.maxLineLength = c.limit};
+    EXPECT_EQ(EntriesOf(IniFile::Parse(text, options), "S"), expected);
+    TempDir folder;
+    EXPECT_EQ(EntriesOf(IniFile::Read(folder.Write("s.ini", text), options), "S"), expected);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -27,6 +28,7 @@ TEST(Utf8Text, CountsAndCutsCharactersOfValidUtf8AndBytesOfTheRest) {
        "a"},                                                 // €a
       {"\xF0\x9F\x98\x80!!", true, 3, "\xF0\x9F\x98\x80!"},  // U+1F600
       {"\xF4\x8F\xBF\xBF", true, 1, "\xF4\x8F\xBF\xBF"},     // U+10FFFF
+      {"\xF0\x90\x80\x80", true, 1, "\xF0\x90\x80\x80"},     // U+10000, the lowest
       // Not UTF-8: counted and cut by bytes.
       {"\xF6\xF6\xF6", false, 3, "\xF6\xF6"},      // Latin-1 ööö
       {"\xC3\xB6\x80", false, 3, "\xC3\xB6"},      // stray continuation byte
@@ -36,12 +38,19 @@ TEST(Utf8Text, CountsAndCutsCharactersOfValidUtf8AndBytesOfTheRest) {
       {"\xED\xA0\x80", false, 3, "\xED\xA0"},      // surrogate U+D800
       {"\xF4\x90\x80\x80", false, 4, "\xF4\x90"},  // above U+10FFFF
       {"\xF5\x80\x80\x80", false, 4, "\xF5\x80"},
+      {"\xF0\x8F\xBF\xBF", false, 4, "\xF0\x8F"},  // overlong U+FFFF, four bytes
+      {"\xF0\x9F\x98", false, 3, "\xF0\x9F"},      // four-byte sequence cut short
+      {"\xF0\x9F\x98!", false, 4, "\xF0\x9F"},     // ... by an ASCII byte
+      {"\xF0\x9F\xC0\x80", false, 4, "\xF0\x9F"},  // third byte out of range
   };
   for (const TextCase& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.text));
-    EXPECT_EQ(IsValidUtf8(c.text), c.valid);
-    EXPECT_EQ(CharacterCount(c.text), c.characters);
-    EXPECT_EQ(FirstCharacters(c.text, 2), c.firstTwo);
+    // Seen through a view with a continuation byte behind it, which is no part of it.
+    const std::string behind = c.text + "\x80";
+    const std::string_view text(behind.data(), c.text.size());
+    EXPECT_EQ(IsValidUtf8(text), c.valid);
+    EXPECT_EQ(CharacterCount(text), c.characters);
+    EXPECT_EQ(FirstCharacters(text, 2), c.firstTwo);
   }
 }
 

@@ -18,8 +18,8 @@ struct TimesCase {
   friend void PrintTo(const TimesCase& c, std::ostream* os) { *os << c.name; }
 };
 
-// A 16M module: 512 blocks, one pass before the read or write starts and one more before
-// the first block written; the erase polls its one bank four times.
+// A 16M module: 512 blocks, one pass before each job starts and one more before the first
+// block written; the erase polls its one bank four times.
 std::vector<TimesCase> TimesCases() {
   return {
       {"Read",
@@ -37,8 +37,8 @@ std::vector<TimesCase> TimesCases() {
         "Defailt hash (MD5) check database FAIL", "[09:13:40] Jobs successful done"}},
       {"Erase",
        [](Rig& r) { r.SelectErase(); },
-       {"[09:05:07] Start jobs", "[09:05:07] Start erasing flash",
-        "[09:05:11] Flash erase done, 0:00:04", "[09:05:11] Jobs successful done"}},
+       {"[09:05:07] Start jobs", "[09:05:08] Start erasing flash",
+        "[09:05:12] Flash erase done, 0:00:04", "[09:05:12] Jobs successful done"}},
       {"Write",
        [](Rig& r) {
          WriteFileBytes(r.dir.File("src.bin"), std::vector<uint8_t>(16 << 20, 0x5A));

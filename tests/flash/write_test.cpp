@@ -243,8 +243,9 @@ struct FailCase {
   sim::FaultKind kind;
   Strings linesAfterStart;
   std::string lastCommand;
-  int blocksDone;        // blocks the job counted as written (the progress bar)
-  size_t blocksInFlash;  // the file's blocks found in the flash afterwards
+  int blocksDone;          // blocks the job counted as written (the progress bar)
+  size_t blocksInFlash;    // the file's blocks found in the flash afterwards
+  int cancelAtBlock = -1;  // Cancel clicked while this block is written; -1: none
 };
 
 std::vector<FailCase> FailCases() {
@@ -309,6 +310,17 @@ std::vector<FailCase> FailCases() {
        "23 00",
        512,
        512},
+      // Block 511 is the first bank's last: neither bank switch of the second is sent.
+      {"CancelAtTheEndOfTheFirstBank",
+       32,
+       none,
+       -1,
+       K::Error,
+       {"Red: " + Stamp("Operation cancelled")},
+       "A0",
+       512,
+       512,
+       511},
   };
 }
 
@@ -323,6 +335,10 @@ TEST_P(WriteFails, StopsWithItsRedLinesAndTheBlocksBefore) {
     w.device->Faults().atTransfer = w.transfersAtMark + c.failTransfer;
     w.device->Faults().kind = c.kind;
   }
+  w.window.onProcessEvents = [&] {
+    if (c.cancelAtBlock >= 0 && w.Model().WriteBlocks() == c.cancelAtBlock + 1)
+      btnCancelClick(w.ctx);
+  };
   const Bytes file = Noise(size_t(c.sizeMiB) * kMiB, 8);
   w.PutFile(file);
 

@@ -335,15 +335,18 @@ TEST(StartSequence, CheckComparesTheFlashAsItWasBeforeTheWrite) {
 
 // A Cancel clicked at any point of a run stops it there: the job running (or the next
 // one, when the click lands after a job's last block or pass) sends nothing more, and the
-// run ends as after any failed job.
+// run ends as after any failed job. A Cancel already pending as the first job begins
+// stops it before its first request.
 TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
-  enum Point { ReadBlockNine, ReadLastBlock, EraseLastPass, BeforeTheFirstJob };
+  enum Point { ReadBlockNine, ReadLastBlock, EraseLastPass, BeforeTheFirstJob, FirstBankLastBlock };
   struct Case {
     const char* name;
     bool read, erase, write;
     Point click;
-    bool flashErased;  // else the flash is as it was
-    bool dumpWhole;    // else no dump file at all
+    bool flashErased;    // else the flash is as it was
+    bool dumpWhole;      // else no dump file at all
+    bool check = false;  // the first job checks the flash against a file instead of reading
+    uint8_t module = kModule16M;
   };
   const Case cases[] = {
       {"DuringTheRead", true, true, true, ReadBlockNine, false, false},
@@ -351,14 +354,26 @@ TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
       {"ReadThenWrite", true, false, true, ReadLastBlock, false, true},
       {"EraseThenWrite", false, true, true, EraseLastPass, true, false},
       {"WriteOnly", false, false, true, BeforeTheFirstJob, false, false},
+      {"ReadOnly", true, false, false, BeforeTheFirstJob, false, false},
+      {"CheckOnly", true, false, false, BeforeTheFirstJob, false, false, true},
+      {"EraseOnly", false, true, false, BeforeTheFirstJob, false, false},
+      // Two banks of 256 blocks: the click lands while block 255 is read.
+      {"ReadAtTheEndOfTheFirstBank", true, false, false, FirstBankLastBlock, false, false, false,
+       kModule16Dual},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Rig rig;
+    // A click before the first job counts from the end of identification: nothing may follow.
+    Rig probe{Module(c.module)};
+    probe.Connect();
+    const auto identified = static_cast<size_t>(probe.transfersAtMark);
+    Rig rig{Module(c.module)};
     const Bytes original = rig.FlashImage();
     const std::string dump = rig.dir.File("read.bin");
     WriteFileBytes(rig.dir.File("write.bin"), Noise(kFlash16M, 6));
-    if (c.read)
+    if (c.read && c.check)
+      rig.SelectCheck(rig.dir.File("write.bin"));
+    else if (c.read)
       rig.SelectRead(dump);
     if (c.erase)
       rig.SelectErase();
@@ -373,10 +388,11 @@ TEST(StartSequence, CancelIsHonouredAtEveryPointOfARun) {
                        // right after the poll that reported the bank done
                        (c.click == EraseLastPass && t.size() >= 2 && !t.back().out &&
                         t.back().bytes == Bytes{0} && HexBytes(t[t.size() - 2].bytes) == "51 01") ||
+                       (c.click == FirstBankLastBlock && rig.Model().ReadBlocks() == 256) ||
                        (c.click == BeforeTheFirstJob);
       if (!clicked && now) {
         clicked = true;
-        transfersAtClick = t.size();
+        transfersAtClick = c.click == BeforeTheFirstJob ? identified : t.size();
         btnCancelClick(rig.ctx);
       }
     };
