@@ -62,9 +62,9 @@ int IdentifySharpModule(JobContext& ctx, IdentificationRecord* found) {
 
 int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   FlashSession& s = ctx.session;
-  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb);
+  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.device);
   if (link != LinkStatus::Ok) {
-    ctx.host.ShowMessage(LinkStatusText(link), kProgrammerCaption);
+    ctx.host.ShowMessage(LinkMessage(link, s.handle), kProgrammerCaption);
     return 0;
   }
 
