@@ -75,9 +75,9 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   FlashSession& s = ctx.session;
   if (ctx.host.CancelPending())
     return 0;
-  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb);
+  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.device);
   if (link != LinkStatus::Ok) {
-    ctx.host.ShowMessage(LinkStatusText(link), kProgrammerCaption);
+    ctx.host.ShowMessage(LinkMessage(link, s.handle), kProgrammerCaption);
     return 0;
   }
 

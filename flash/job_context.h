@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/time_text.h"
@@ -14,6 +15,7 @@
 #include "flash/flash_session.h"
 #include "flash/job_host.h"
 #include "flash/job_selection.h"
+#include "programmer/programmer_list.h"
 #include "programmer/usb_api.h"
 
 struct DigestStates {
@@ -46,6 +48,8 @@ struct JobContext {
   // The window's hidden isSharp box, taken when Start or Test! is pressed: identification
   // then takes the fixed china-sharp module without asking the programmer.
   bool isSharp = false;
+  // The programmer to open; none (the window): the only one on the bus.
+  std::optional<DeviceChoice> device;
 
   // Before each connection attempt: how the libusb table is obtained.
   UsbBinder bindUsb = [] { return BindUsbLibrary(); };

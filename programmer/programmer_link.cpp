@@ -1,15 +1,12 @@
 #include "programmer/programmer_link.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 
 #include "programmer/commands.h"
 
 namespace {
-
-bool IsProgrammer(const struct usb_device& device) {
-  return device.descriptor.idVendor == kVendorId && device.descriptor.idProduct == kProductId;
-}
 
 // A failure between opening and the version check: the interface may not even be
 // claimed, so the handle is only closed.
@@ -21,22 +18,30 @@ LinkStatus FailOpen(ProgrammerLink& link, LinkStatus status) {
 
 }  // namespace
 
-void FindProgrammer(ProgrammerLink& link, const UsbBinder& bind) {
+LinkStatus FindProgrammer(ProgrammerLink& link, const UsbBinder& bind,
+                          const std::optional<DeviceChoice>& choice,
+                          const std::string& usbDevices) {
   link.api = bind();
   link.handle = nullptr;
-  link.api.usb_init();
-  link.api.usb_find_busses();
-  link.api.usb_find_devices();
-  for (struct usb_bus* bus = link.api.usb_get_busses(); bus != nullptr; bus = bus->next) {
-    for (struct usb_device* device = bus->devices; device != nullptr; device = device->next) {
-      if (IsProgrammer(*device)) {
-        // Only the first match counts, even when it cannot be opened (another
-        // process holding it): a second programmer is never used behind its back.
-        link.handle = link.api.usb_open(device);
-        return;
-      }
-    }
+  link.found.clear();
+  link.choice = choice;
+  link.opened.reset();
+  const std::vector<FoundProgrammer> found = FindProgrammers(link.api, usbDevices);
+  for (const FoundProgrammer& programmer : found) link.found.push_back(programmer.place);
+  // Without a choice a second programmer is never guessed at: the operator must say
+  // which, or keep only one connected.
+  if (!choice && found.size() > 1)
+    return LinkStatus::SeveralFound;
+  for (const FoundProgrammer& programmer : found) {
+    if (choice && !choice->Matches(programmer.place))
+      continue;
+    link.handle = link.api.usb_open(programmer.device);
+    if (link.handle == nullptr)
+      return LinkStatus::NotFound;
+    link.opened = programmer.place;
+    return LinkStatus::Ok;
   }
+  return choice ? LinkStatus::ChoiceNotFound : LinkStatus::NotFound;
 }
 
 const char* LinkStatusText(LinkStatus status) {
@@ -51,20 +56,48 @@ const char* LinkStatusText(LinkStatus status) {
       return "Device interface error";
     case LinkStatus::DeviceError:
       return "Device error";
+    case LinkStatus::SeveralFound:
+      return "Several programmers found. Keep only one connected.";
+    case LinkStatus::ChoiceNotFound:
+      return "Chosen programmer not found";
+    case LinkStatus::SetConfigurationInUse:
+      return "Device set configuration error: the programmer is in use by another program";
+    case LinkStatus::InterfaceInUse:
+      return "Device interface error: the programmer is in use by another program";
     case LinkStatus::VersionIncorrect:
       break;
   }
   return "Device version incorrect";
 }
 
-LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind) {
-  FindProgrammer(link, bind);
-  if (link.handle == nullptr)
-    return LinkStatus::NotFound;
-  if (link.api.usb_set_configuration(link.handle, kConfiguration) < 0)
-    return FailOpen(link, LinkStatus::SetConfigurationError);
-  if (link.api.usb_claim_interface(link.handle, kInterface) < 0)
-    return FailOpen(link, LinkStatus::InterfaceError);
+std::string LinkMessage(LinkStatus status, const ProgrammerLink& link) {
+  std::string places;
+  for (const ProgrammerPlace& place : link.found)
+    places += (places.empty() ? "" : ", ") + PlaceText(place);
+  if (status == LinkStatus::SeveralFound)
+    return std::to_string(link.found.size()) + " programmers found: " + places +
+           ". Keep only one connected.";
+  if (status == LinkStatus::ChoiceNotFound && link.choice)
+    return "No programmer at " + ChoiceText(*link.choice) +
+           ". Found: " + (places.empty() ? "none" : places) + ".";
+  return LinkStatusText(status);
+}
+
+LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind,
+                              const std::optional<DeviceChoice>& choice,
+                              const std::string& usbDevices) {
+  const LinkStatus found = FindProgrammer(link, bind, choice, usbDevices);
+  if (found != LinkStatus::Ok)
+    return found;
+  // libusb 0.1 hands the kernel's -errno on; -EBUSY is the claim of another program.
+  const int configured = link.api.usb_set_configuration(link.handle, kConfiguration);
+  if (configured < 0)
+    return FailOpen(link, configured == -EBUSY ? LinkStatus::SetConfigurationInUse
+                                               : LinkStatus::SetConfigurationError);
+  const int claimed = link.api.usb_claim_interface(link.handle, kInterface);
+  if (claimed < 0)
+    return FailOpen(link,
+                    claimed == -EBUSY ? LinkStatus::InterfaceInUse : LinkStatus::InterfaceError);
   std::array<uint8_t, 2> version{};
   if (GetVersion(link, version) != kCommandOk)
     return FailOpen(link, LinkStatus::DeviceError);

@@ -1,6 +1,11 @@
 // Finding, opening, configuring and releasing the USB programmer.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "programmer/programmer_list.h"
 #include "programmer/usb_api.h"
 
 // Fixed identity of the programmer.
@@ -15,35 +20,66 @@ inline constexpr int kWriteDataTimeoutMs = 5000;
 
 inline constexpr const char* kProgrammerCaption = "Flash programmator";
 
-// The open programmer: the table it was opened through and its handle (null: none).
+// The open programmer: the table it was opened through and its handle (null: none), with
+// what the last attempt to open it found.
 struct ProgrammerLink {
   UsbApi api = UnboundUsbApi();
   usb_dev_handle* handle = nullptr;
+
+  std::vector<ProgrammerPlace> found;  // every programmer on the bus, in bus-list order
+  std::optional<DeviceChoice> choice;  // the one asked for; none: the only one there
+  // The programmer usb_open gave the handle for. It stays when a later step of the
+  // connection failed and after CloseProgrammer, for the front end to report.
+  std::optional<ProgrammerPlace> opened;
 };
 
-// Binds the library through `bind`, calls usb_init and refreshes the bus and device
-// lists, then opens the first device 0xFFFF:0x0201. link.handle is null when none was
-// found or the first match could not be opened.
-void FindProgrammer(ProgrammerLink& link, const UsbBinder& bind);
-
 // How an attempt to open the programmer ended. Every status but Ok is a message box for
-// the operator (LinkStatusText), and leaves nothing open.
+// the operator (LinkMessage), and leaves nothing open.
 enum class LinkStatus {
   Ok,
-  NotFound,               // no programmer, no library, or the first match not opened
+  NotFound,               // no programmer, no library, or the one to open not opened
   SetConfigurationError,  // usb_set_configuration of configuration 1 failed
   InterfaceError,         // usb_claim_interface of interface 0 failed
   DeviceError,            // the GetVersion exchange failed
   VersionIncorrect,       // a firmware other than 2.1
+  SeveralFound,           // no choice and more than one programmer: none was opened
+  ChoiceNotFound,         // the chosen programmer is not on the bus: none was opened
+  // -EBUSY from usb_set_configuration or usb_claim_interface: another program (or a
+  // kernel driver) has the programmer's interface claimed.
+  SetConfigurationInUse,
+  InterfaceInUse,
 };
 
-// The message box text of a failed status: "Device not found", "Device set configuration
-// error", "Device interface error", "Device error", "Device version incorrect".
+// Binds the library through `bind`, calls usb_init, refreshes the bus and device lists
+// and records the programmers in link.found, then opens one with usb_open: without a
+// choice the only one there, with a choice only the one it matches. Ok when usb_open gave
+// a handle; NotFound when none is there or it gave none; SeveralFound and ChoiceNotFound
+// open nothing. `usbDevices`: where the port paths are read (FindProgrammers).
+LinkStatus FindProgrammer(ProgrammerLink& link, const UsbBinder& bind,
+                          const std::optional<DeviceChoice>& choice = std::nullopt,
+                          const std::string& usbDevices = kUsbDevicesFolder);
+
+// The fixed text of a failed status: "Device not found", "Device set configuration
+// error", "Device interface error", "Device error", "Device version incorrect",
+// "Several programmers found. Keep only one connected.", "Chosen programmer not found";
+// for the two in use "Device set configuration error: the programmer is in use by
+// another program" and "Device interface error: the programmer is in use by another
+// program" (starting as the plain errors do, which the operator knows).
 const char* LinkStatusText(LinkStatus status);
 
+// What the operator is shown for a failed status of the last attempt on `link`:
+// LinkStatusText, except for the two that name the programmers (PlaceText, ChoiceText):
+//   SeveralFound:   "2 programmers found: 001:007 (port 1-2), 001:009 (port 1-3). Keep
+//                   only one connected."
+//   ChoiceNotFound: "No programmer at 001:009. Found: 001:007 (port 1-2)." (or "Found:
+//                   none.")
+std::string LinkMessage(LinkStatus status, const ProgrammerLink& link);
+
 // FindProgrammer, configuration 1, interface 0 and firmware version 2.1. Anything but Ok
-// leaves nothing open; the caller tells the operator.
-LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind);
+// leaves nothing open; the caller tells the operator (LinkMessage).
+LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind,
+                              const std::optional<DeviceChoice>& choice = std::nullopt,
+                              const std::string& usbDevices = kUsbDevicesFolder);
 
 // Releases interface 0 and closes the handle; results are not examined.
 void CloseProgrammer(ProgrammerLink& link);

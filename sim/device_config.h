@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <vector>
 
@@ -99,6 +100,9 @@ struct UsbFaults {
   bool openFails = false;
   bool setConfigurationFails = false;
   bool claimFails = false;
+  // The errno those two fail with: EBUSY, another program has the programmer claimed;
+  // EPERM, say, for a node opened read-only (no write permission).
+  int refusalErrno = EBUSY;
   FaultKind kind = FaultKind::Error;
   int atTransfer = -1;    // the Nth transfer in either direction
   int atReadBlock = -1;   // the data phase of the Nth ReadBlock

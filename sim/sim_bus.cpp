@@ -244,7 +244,9 @@ int SimBus::SetupCall(const char* name, usb_dev_handle* handle, int argument, in
 int SimBus::SetConfiguration(usb_dev_handle* handle, int configuration) {
   const SimDevice* device = DeviceOf(handle);
   return SetupCall("usb_set_configuration", handle, configuration, 1,
-                   device != nullptr && device->Config().faults.setConfigurationFails ? -EBUSY : 0);
+                   device != nullptr && device->Config().faults.setConfigurationFails
+                       ? -device->Config().faults.refusalErrno
+                       : 0);
 }
 
 int SimBus::Lock(usb_dev_handle& handle) const {
@@ -279,7 +281,7 @@ int SimBus::ClaimInterface(usb_dev_handle* handle, int interface) {
   const SimDevice* device = DeviceOf(handle);
   int refusal = 0;
   if (device != nullptr && device->Config().faults.claimFails)
-    refusal = -EBUSY;
+    refusal = -device->Config().faults.refusalErrno;
   else if (device != nullptr && !handle->closed && interface == 0 && !claimLocks_.empty() &&
            handle->lockFd < 0)
     refusal = Lock(*handle);

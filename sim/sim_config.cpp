@@ -184,6 +184,7 @@ Setters ProgrammerSetters(ProgrammerSetup& s) {
       {"open_fails", Number(f.openFails, 0, 1)},
       {"set_configuration_fails", Number(f.setConfigurationFails, 0, 1)},
       {"claim_fails", Number(f.claimFails, 0, 1)},
+      {"refusal_errno", Number(f.refusalErrno, 1, 4095)},
       {"fault_kind",
        [&f](const std::string& v) {
          static const std::map<std::string, FaultKind> kinds = {{"error", FaultKind::Error},

@@ -290,8 +290,23 @@ TEST(Identify, ConnectionFailureShowsItsBoxOnly) {
   rig.device->Faults().claimFails = true;
   EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
   ASSERT_EQ(rig.window.messages.size(), 1u);
-  EXPECT_EQ(rig.window.messages[0].text, "Device interface error");
+  EXPECT_EQ(rig.window.messages[0].text,
+            "Device interface error: the programmer is in use by another program");
   EXPECT_EQ(rig.ctx.log.LineCount(), 0);
+}
+
+// The second programmer on the bus, by its bus and device number (each on a bus of its
+// own as device 1, which sysfs would list as the root hub: no port path).
+TEST(Identify, TheChosenProgrammerIsIdentifiedAndReported) {
+  Rig rig;
+  sim::SimDevice& second = rig.bus.AddProgrammer(Module(kModule32M));
+  rig.ctx.device = DeviceChoice{2, 1, {}};
+  IdentificationRecord found;
+  ASSERT_EQ(ConnectAndIdentify(rig.ctx, &found), 1);
+  EXPECT_EQ(found.programmer, (ProgrammerPlace{2, 1, ""}));
+  EXPECT_EQ(found.sizeMB, 32);
+  EXPECT_TRUE(second.IsOpen());
+  EXPECT_FALSE(rig.device->IsOpen());
 }
 
 // Which blocks get SetAddress and ChipSelect, and with which bank.

@@ -55,7 +55,8 @@ struct NoConnectionCase {
   sim::DeviceConfig config;
   std::vector<bool> answers;
   std::string message;
-  Strings lines;  // written by identification
+  Strings lines;                  // written by identification
+  bool secondProgrammer = false;  // a default one on a bus of its own, after the first
 };
 
 std::vector<NoConnectionCase> NoConnectionCases() {
@@ -70,6 +71,14 @@ std::vector<NoConnectionCase> NoConnectionCases() {
   return {
       {"NoProgrammerOnTheBus", foreign, {}, "Device not found", {}},
       {"ProgrammerCannotBeOpened", unopenable, {}, "Device not found", {}},
+      // The window cannot choose one, so it opens none (each is device 1 of its bus, a
+      // root hub to sysfs: no port path).
+      {"TwoProgrammers",
+       {},
+       {},
+       "2 programmers found: 001:001, 002:001. Keep only one connected.",
+       {},
+       true},
       {"UnknownModuleCancelled",
        unknownModule,
        {false},
@@ -88,6 +97,8 @@ class StartWithoutConnection : public testing::TestWithParam<NoConnectionCase> {
 TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
   const NoConnectionCase& c = GetParam();
   Rig rig(c.config);
+  if (c.secondProgrammer)
+    rig.bus.AddProgrammer();
   for (bool a : c.answers) rig.window.answers.push_back(a);
   rig.SelectErase();
   rig.SelectWrite(rig.dir.File("w.bin"));

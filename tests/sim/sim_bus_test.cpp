@@ -97,7 +97,13 @@ TEST(SimBus, ConfiguredUsbFaults) {
   for (const Case& c :
        {Case{"none", {}, true, 0, 0}, Case{"open", {.openFails = true}, false, 0, 0},
         Case{"configuration", {.setConfigurationFails = true}, true, -EBUSY, 0},
-        Case{"claim", {.claimFails = true}, true, 0, -EBUSY}}) {
+        Case{"claim", {.claimFails = true}, true, 0, -EBUSY},
+        Case{"configurationEperm",
+             {.setConfigurationFails = true, .refusalErrno = EPERM},
+             true,
+             -EPERM,
+             0},
+        Case{"claimEperm", {.claimFails = true, .refusalErrno = EPERM}, true, 0, -EPERM}}) {
     SCOPED_TRACE(c.name);
     sim::SimBus bus;
     bus.AddProgrammer({.faults = c.faults});

@@ -58,6 +58,7 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
       "open_fails=1\n"
       "set_configuration_fails=1\n"
       "claim_fails=1\n"
+      "refusal_errno=1\n"
       "fault_kind=short\n"
       "fault_transfer=5\n"
       "fault_read_block=6\n"
@@ -103,6 +104,7 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
   EXPECT_TRUE(f.openFails);
   EXPECT_TRUE(f.setConfigurationFails);
   EXPECT_TRUE(f.claimFails);
+  EXPECT_EQ(f.refusalErrno, EPERM);
   EXPECT_EQ(f.kind, sim::FaultKind::Short);
   EXPECT_EQ(f.atTransfer, 5);
   EXPECT_EQ(f.atReadBlock, 6);

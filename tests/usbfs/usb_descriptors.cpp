@@ -28,10 +28,10 @@ std::string NodePath(const NodeAddress& address) {
 }
 
 std::string SysPath(const NodeAddress& address) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/sys/devices/fwtest/usb%d/%d-%d", address.bus, address.bus,
-                address.device);
-  return path;
+  const std::string port = address.port.empty()
+                               ? std::to_string(address.bus) + "-" + std::to_string(address.device)
+                               : address.port;
+  return "/sys/devices/fwtest/usb" + std::to_string(address.bus) + "/" + port;
 }
 
 std::vector<uint8_t> ProgrammerDescriptors(uint16_t vendorId, uint16_t productId) {

@@ -4,20 +4,25 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace usbfs {
 
-// Bus and device number: the node /dev/bus/usb/BBB/DDD.
+// Bus and device number: the node /dev/bus/usb/BBB/DDD; and the port path, the name of
+// the device's sysfs directory (empty: "BUS-DEVICE", port DEVICE of the root hub).
 struct NodeAddress {
-  int bus = 1;
-  int device = 2;
+  NodeAddress(int b = 1, int d = 2, std::string p = {}) : bus(b), device(d), port(std::move(p)) {}
+  int bus;
+  int device;
+  std::string port;
 };
 
 // "/dev/bus/usb/001/002".
 std::string NodePath(const NodeAddress& address);
 
-// The device's directory in the emulated sysfs: "/sys/devices/fwtest/usb1/1-2".
+// The device's directory in the emulated sysfs: "/sys/devices/fwtest/usb1/1-2" (or
+// ".../usb1/1-3.1" for the port path 1-3.1).
 std::string SysPath(const NodeAddress& address);
 
 // The device descriptor followed by configuration 1 (interface 0 with bulk endpoints 0x04

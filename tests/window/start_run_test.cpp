@@ -41,6 +41,7 @@ class StartRunTest : public QObject {
  private slots:
   void readRunsToTheEndAndUnlocks();
   void windowIsLockedWhileRunningAndCancelStopsTheRead();
+  void twoProgrammersAreNotGuessedAt();
 };
 
 void StartRunTest::readRunsToTheEndAndUnlocks() {
@@ -127,6 +128,28 @@ void StartRunTest::windowIsLockedWhileRunningAndCancelStopsTheRead() {
   QVERIFY(h.Find<QPushButton>("btnCancel")->isHidden());
   QVERIFY(h.Find<QCheckBox>("CheckBox1")->isEnabled());
   QVERIFY(h.Find<QCheckBox>("CheckBox1")->isChecked());  // the selection stays
+}
+
+// The window has no way to choose one of several programmers: it opens none and says so.
+void StartRunTest::twoProgrammersAreNotGuessedAt() {
+  WindowHarness h;
+  sim::SimBus bus;
+  bus.AddProgrammer();
+  bus.AddProgrammer();
+  h.form.context().bindUsb = sim::InProcessBinder(bus);
+  h.StartUp();
+  h.Find<QCheckBox>("CheckBox2")->click();  // erase
+
+  QTest::mouseClick(h.Find<QPushButton>("btnStart"), Qt::LeftButton);
+
+  // Each is device 1 of its bus, a root hub to sysfs: no port path.
+  QCOMPARE(h.messages, (std::vector<WindowHarness::Message>{
+                           {"2 programmers found: 001:001, 002:001. Keep only one connected.",
+                            "Flash programmator"}}));
+  QCOMPARE(bus.CallCount("usb_open"), 0);
+  QVERIFY(!LogHas(h, WindowHarness::Stamp() + "Start jobs", LogColour::Green));
+  QVERIFY(!h.Find<QPushButton>("btnStart")->isHidden());
+  QVERIFY(h.Find<QCheckBox>("CheckBox2")->isEnabled());
 }
 
 QTEST_MAIN(StartRunTest)
