@@ -33,6 +33,9 @@ struct LoggedLine {
 
 struct RunReport {
   bool connectFailed = false;  // no programmer, a failed connection or a declined question
+  // The programmers the bus listed when the run connected, and the one it opened.
+  std::vector<ProgrammerPlace> programmersFound;
+  std::optional<ProgrammerPlace> programmer;
   std::optional<IdentificationRecord> identification;
   std::vector<JobRecord> jobs;
   std::vector<LoggedLine> log;

@@ -19,7 +19,7 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sections=(digest_micro flash_difference digest_file jobs cli vouch database)
+sections=(digest_micro flash_difference digest_file jobs cli vouch two_programmers database)
 
 # "WALL_MS CPU_MS" of one command, each the best of three runs, output discarded. The
 # first run also warms the page cache. The CPU time (user + system) is what the ratio
@@ -190,6 +190,35 @@ size_mib=16"
       printf "second read: %.2f x the read and erase alone\n", b / a
       printf "check going on past one byte: %.2f x an equal check; every block differing: %.2f x\n",
         o / e, w / e }'
+}
+
+# Two command-line reads at once, on two programmers of the drop-in simulator at zero
+# latency, against one read alone: total throughput (bytes of both over the wall time)
+# as a ratio to one alone. Near 2 on two cores is the goal.
+section_two_programmers() {
+  local mib=$([ -n "$quick" ] && echo 16 || echo 64)
+  echo "== two programmers: two $mib MiB reads at once through flashwrendel-cli, drop-in simulator"
+  local cli=$build/cli/flashwrendel-cli db=$work/kz1_v2.6.ini bytes=$((mib * 1024 * 1024))
+  cp "$(dirname "$0")/../examples/kz1_v2.6.ini" "$db"
+  local geometry="module_type=0x06
+size_mib=64
+dual_bank=1"
+  [ "$mib" = 16 ] && geometry="module_type=0x03
+size_mib=16"
+  printf 'programmers=2\nbus=201\n1.device=7\n2.device=9\n%s\nchip_id=c2 7e 22 01\ncontents=erased\n' \
+    "$geometry" >"$work/two.conf"
+  export FW_SIM_CONFIG=$work/two.conf LD_LIBRARY_PATH=$build/simlib
+  one() { "$cli" --database "$db" --quiet --device "$1" read /dev/null; }
+  both() { one 201:007 & one 201:009 & wait; }
+  local wall1 cpu1 wall2 cpu2
+  read -r wall1 cpu1 <<<"$(measure one 201:007)"
+  read -r wall2 cpu2 <<<"$(measure both)"
+  printf '%-22s %10s %10s %14s\n' "" "wall ms" "cpu ms" "total MB/s"
+  printf '%-22s %10s %10s %14s\n' "one read alone" "$wall1" "$cpu1" "$(mb_per_s "$bytes" "$wall1")"
+  printf '%-22s %10s %10s %14s\n' "two reads at once" "$wall2" "$cpu2" \
+    "$(mb_per_s $((2 * bytes)) "$wall2")"
+  awk -v a="$wall1" -v b="$wall2" -v n="$(nproc)" 'BEGIN {
+      printf "total throughput of two at once: %.2f x one alone (%d cores; goal near 2)\n", 2 * a / b, n }'
 }
 
 if [ $# -gt 0 ]; then sections=("$@"); fi

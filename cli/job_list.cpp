@@ -4,7 +4,8 @@
 
 namespace {
 
-const std::set<std::string> kJobWords = {"identify", "read", "check", "erase", "write", "diagnose"};
+const std::set<std::string> kJobWords = {"list",  "identify", "read",    "check",
+                                         "erase", "write",    "diagnose"};
 
 }  // namespace
 
@@ -16,7 +17,7 @@ std::optional<JobList> ParseJobs(const std::vector<std::string>& words, std::str
     const std::string& word = words[i];
     if (kJobWords.count(word) == 0) {
       error = "unknown job \"" + word +
-              "\" (jobs: identify, read FILE, check FILE, erase, "
+              "\" (jobs: list, identify, read FILE, check FILE, erase, "
               "write FILE, diagnose [FILE])";
       return std::nullopt;
     }
@@ -30,9 +31,10 @@ std::optional<JobList> ParseJobs(const std::vector<std::string>& words, std::str
       error = "the job \"" + word + "\" needs a FILE";
       return std::nullopt;
     }
-    const std::string file = hasFile && (takesFile || word == "diagnose") ? words[++i] : "";
+    const bool namesFile = hasFile && (takesFile || word == "diagnose");
+    const std::string file = namesFile ? words[++i] : "";
     // Refused now, not after the flash has been read for it.
-    if (hasFile && file.empty()) {
+    if (namesFile && file.empty()) {
       error = "the job \"" + word + "\" needs a FILE, not an empty name";
       return std::nullopt;
     }
@@ -48,6 +50,8 @@ std::optional<JobList> ParseJobs(const std::vector<std::string>& words, std::str
     } else if (word == "write") {
       sel.WriteSelected = true;
       sel.WriteFileName = file;
+    } else if (word == "list") {
+      jobs.kind = JobList::Kind::List;
     } else if (word == "identify") {
       jobs.kind = JobList::Kind::Identify;
     } else {
@@ -60,7 +64,7 @@ std::optional<JobList> ParseJobs(const std::vector<std::string>& words, std::str
     return std::nullopt;
   }
   if (jobs.kind != JobList::Kind::Start && seen.size() > 1) {
-    error = "identify and diagnose run alone (every other job identifies first)";
+    error = "list, identify and diagnose run alone (every other job identifies first)";
     return std::nullopt;
   }
   if (seen.empty()) {

@@ -1,4 +1,4 @@
-// The JOB... words of the command line: identify | read FILE | check FILE | erase |
+// The JOB... words of the command line: list | identify | read FILE | check FILE | erase |
 // write FILE | diagnose [FILE].
 #pragma once
 
@@ -9,7 +9,7 @@
 #include "flash/job_selection.h"
 
 struct JobList {
-  enum class Kind { Start, Identify, Diagnose } kind = Kind::Start;
+  enum class Kind { Start, List, Identify, Diagnose } kind = Kind::Start;
   JobSelection selection;  // Kind::Start
   std::string statusFile;  // Kind::Diagnose; empty: the default
 };

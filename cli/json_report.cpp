@@ -104,8 +104,20 @@ const char* ColourName(LogColour colour) {
   return "green";
 }
 
+json ProgrammerJson(const ProgrammerPlace& place) {
+  return {{"id", BusDeviceText(place)},
+          {"bus", place.bus},
+          {"device", place.device},
+          {"port", place.port.empty() ? json(nullptr) : json(place.port)}};
+}
+
 json ReportJson(const RunReport& report, const std::string& database, int exitCode) {
   json out = {{"exit_code", exitCode}, {"database", database}};
+  out["programmer"] = report.programmer ? ProgrammerJson(*report.programmer) : json(nullptr);
+  json found = json::array();
+  for (const ProgrammerPlace& place : report.programmersFound)
+    found.push_back(ProgrammerJson(place));
+  out["programmers_found"] = found;
   out["module"] = nullptr;
   out["chip"] = nullptr;
   if (const auto& id = report.identification) {

@@ -9,6 +9,8 @@
 // The names the report gives a job's result and a log line's colour.
 const char* OutcomeName(JobOutcome outcome);
 const char* ColourName(LogColour colour);
+// {"id": "001:007", "bus": 1, "device": 7, "port": "1-2.3" or null}
+nlohmann::ordered_json ProgrammerJson(const ProgrammerPlace& place);
 
 nlohmann::ordered_json ReportJson(const RunReport& report, const std::string& database,
                                   int exitCode);

@@ -7,9 +7,9 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -43,6 +43,7 @@ struct Options {
   bool quiet = false;
   std::string colour = "auto";
   std::string events;  // --events FILE, "-" for stdout
+  std::string device;  // --device BUS:DEV or PORT-PATH
   std::vector<std::string> jobs;
 };
 
@@ -109,6 +110,36 @@ int ExitCodeOf(RunVerdict verdict) {
   return kDone;
 }
 
+// `list`: the programmers on the bus, one line each (a JSON array with --json). Opens and
+// claims nothing, so it may run beside a run on one of them.
+int List(const Options& options) {
+  const std::vector<ProgrammerPlace> found = ListProgrammers(BindUsbLibrary());
+  if (options.json) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ProgrammerPlace& place : found) list.push_back(ProgrammerJson(place));
+    std::cout << list.dump(2) << std::endl;
+  } else {
+    for (const ProgrammerPlace& place : found)
+      std::printf("%s%s%s\n", BusDeviceText(place).c_str(), place.port.empty() ? "" : "  port ",
+                  place.port.c_str());
+  }
+  if (found.empty() && !options.quiet)
+    std::fprintf(stderr, "flashwrendel-cli: no programmer found\n");
+  return kDone;
+}
+
+// The first line of a run's log names the programmer it will talk to, when it is plain
+// which one that is: the one chosen, or the only one there.
+void LogProgrammer(JobContext& ctx) {
+  const std::vector<ProgrammerPlace> found = ListProgrammers(ctx.bindUsb());
+  for (const ProgrammerPlace& place : found) {
+    if (ctx.device ? ctx.device->Matches(place) : found.size() == 1) {
+      ctx.host.AppendLine("Programmer " + PlaceText(place), LogColour::Purple);
+      return;
+    }
+  }
+}
+
 int Run(const Options& options, const JobList& jobs, const std::string& database,
         std::FILE* eventsOut) {
   ConsoleSettings settings;
@@ -150,8 +181,13 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
     return kUsage;
   }
   LogDatabaseLoaded(ctx);
+  if (!options.device.empty())
+    ctx.device = ParseDeviceChoice(options.device);
+  LogProgrammer(ctx);
 
   switch (jobs.kind) {
+    case JobList::Kind::List:
+      break;
     case JobList::Kind::Identify:
       RunIdentify(ctx, report);
       break;
@@ -174,6 +210,10 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   }
   lines.Flush();
   host.ClearStatus();
+  if (report.connectFailed && !ctx.device && report.programmersFound.size() > 1)
+    std::fprintf(stderr,
+                 "flashwrendel-cli: choose one with --device BUS:DEV or --device PORT "
+                 "(flashwrendel-cli list shows them)\n");
 
   const int code = CancelSignalled() ? kInterrupted : ExitCodeOf(JudgeRun(report));
   events.End(code);
@@ -197,6 +237,9 @@ int main(int argc, char** argv) {
       "flashwrendel-cli"};
   app.set_version_flag("--version", std::string("flashwrendel-cli ") + FW_VERSION);
   app.add_option("--database", options.database, "the database INI file")->check(CLI::ExistingFile);
+  app.add_option("--device", options.device,
+                 "the programmer to use, as BUS:DEV (001:007) or port path (1-2.3); "
+                 "needed when several are connected (see the job list)");
   app.add_flag("--yes", options.yes, "answer OK to the identification questions");
   app.add_flag("--no-verify", options.noVerify,
                "no second read before an erase or a write, no read-back check after a write");
@@ -210,7 +253,7 @@ int main(int argc, char** argv) {
   app.add_option("--color", options.colour, "colour the log lines")
       ->check(CLI::IsMember({"auto", "always", "never"}));
   app.add_option("JOB", options.jobs,
-                 "identify | read FILE | check FILE | erase | write FILE | diagnose [FILE]")
+                 "list | identify | read FILE | check FILE | erase | write FILE | diagnose [FILE]")
       ->required();
   app.footer(HelpFooter(places));
   try {
@@ -222,6 +265,14 @@ int main(int argc, char** argv) {
 
   std::string error;
   const std::optional<JobList> jobs = ParseJobs(options.jobs, error);
+  if (jobs && !options.device.empty() && !ParseDeviceChoice(options.device))
+    return Usage("--device needs BUS:DEV (such as 001:007) or a port path (such as 1-2.3), not \"" +
+                 options.device + "\"");
+  if (jobs && jobs->kind == JobList::Kind::List) {
+    if (!options.device.empty())
+      return Usage("list shows every programmer; it takes no --device");
+    return List(options);
+  }
   if (!jobs || !ExpectedDigest(options.md5, 32, "--md5", error) ||
       !ExpectedDigest(options.sha1, 40, "--sha1", error) ||
       !ExpectedDigest(options.crc, 8, "--crc", error))

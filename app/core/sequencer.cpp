@@ -40,8 +40,9 @@ bool RunJob(JobContext& ctx, RunReport& report, const RunOptions& options, const
   TimedJob(report, options, name, file, [&](JobRecord& record) {
     const JobResult result = job(ctx);
     ok = result.Ok();
-    record.result =
-        ok ? JobOutcome::Ok : ctx.cancelFlag ? JobOutcome::Cancelled : JobOutcome::Failed;
+    record.result = ok               ? JobOutcome::Ok
+                    : ctx.cancelFlag ? JobOutcome::Cancelled
+                                     : JobOutcome::Failed;
     record.bytes = result.bytes;
     record.mismatch = result.mismatch;
     record.digests = result.digests;
@@ -64,15 +65,25 @@ bool Verified(JobContext& ctx, const RunReport& report) {
 // A new run's record; the log lines collected so far stay.
 void BeginRun(RunReport& report) {
   report.connectFailed = false;
+  report.programmersFound.clear();
+  report.programmer.reset();
   report.identification.reset();
   report.jobs.clear();
+}
+
+// Which programmers the connection saw and which one it opened, whatever came of it.
+void NoteProgrammers(const JobContext& ctx, RunReport& report) {
+  report.programmersFound = ctx.session.handle.found;
+  report.programmer = ctx.session.handle.opened;
 }
 
 // Identification, its record kept for the report. A stop the host saw at once ends it
 // before its next request, and says so.
 bool Connect(JobContext& ctx, RunReport& report) {
   IdentificationRecord found;
-  if (ConnectAndIdentify(ctx, &found) != 1) {
+  const int identified = ConnectAndIdentify(ctx, &found);
+  NoteProgrammers(ctx, report);
+  if (identified != 1) {
     report.connectFailed = true;
     if (ctx.host.CancelPending())
       ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
@@ -165,6 +176,7 @@ bool RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options) 
   bool ok = false;
   TimedJob(report, options, "diagnose", ctx.statusPath, [&](JobRecord& record) {
     const DiagnosticResult result = StatusTest(ctx);
+    NoteProgrammers(ctx, report);
     report.identification = result.identification;
     // The status file is made before the connection: a file that could not be made is no
     // failed connection.

@@ -9,6 +9,7 @@ cli=$2
 simlib=$3
 database=$4
 work=$5
+examples=$(cd "$(dirname "$0")/../../examples" && pwd)
 
 failures=0
 checks=0
@@ -399,6 +400,89 @@ hold_ms=900" --yes read dump.bin
   wait "$pid"
   check "SIGKILL: killed half-way through the read" eq "$?" 137
   check "SIGKILL: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
+}
+
+# Two programmers on bus 201 (a number no real bus has here), devices 7 and 9: the
+# first holds the pattern, the second zeros; each saves its flash to flash7.bin or
+# flash9.bin when it is closed, so a missing file means it was never opened.
+two_programmers() {
+  new_case "$1" "programmers=2
+bus=201
+1.device=7
+2.device=9
+2.contents=zero
+1.image_out=$work/$1/flash7.bin
+2.image_out=$work/$1/flash9.bin
+${2:-}"
+  sed -i '/^image_out=/d' "$case_dir/sim.conf"
+}
+
+group_bench() {
+  two_programmers listed
+  cli list
+  check "list: one line each" eq "$(cat "$case_dir/out")" "201:007
+201:009"
+  cli --json list
+  check "list --json" eq "$(jq -c '[.[] | [.id, .bus, .device, .port]]' "$case_dir/out")" \
+    '[["201:007",201,7,null],["201:009",201,9,null]]'
+  check "list opens nothing" test ! -e "$case_dir/flash7.bin" -a ! -e "$case_dir/flash9.bin"
+
+  two_programmers several
+  cli --json read dump.bin
+  check "several, no --device: exit 3" eq "$status" 3
+  check "several: each named" has "$case_dir/err" \
+    "2 programmers found: 201:007, 201:009. Keep only one connected."
+  check "several: how to choose" has "$case_dir/err" "choose one with --device"
+  check "several: neither opened" test ! -e "$case_dir/flash7.bin" -a ! -e "$case_dir/flash9.bin"
+  check "several: no dump" test ! -e "$case_dir/dump.bin"
+  check "several: found in the report" eq "$(jq -c '[.programmers_found[].id]' "$case_dir/out")" \
+    '["201:007","201:009"]'
+
+  two_programmers chosen
+  cli --json --device 201:009 read dump.bin
+  check "chosen: exit 0" eq "$status" 0
+  check "chosen: the dump is that programmer's" cmp -s "$case_dir/dump.bin" /dev/zero -n "$mib"
+  check "chosen: only that one opened" test -e "$case_dir/flash9.bin" -a ! -e "$case_dir/flash7.bin"
+  check "chosen: named at the start of the log" eq "$(sed -n 3p "$case_dir/err")" "Programmer 201:009"
+  check "chosen: in the report" eq "$(jq -r .programmer.id "$case_dir/out")" "201:009"
+
+  two_programmers absent
+  cli --device 201:008 identify
+  check "absent: exit 3" eq "$status" 3
+  check "absent: what was asked and found" has "$case_dir/err" \
+    "No programmer at 201:008. Found: 201:007, 201:009."
+  cli --device seven identify
+  check "not a device: usage error" eq "$status" 2
+
+  # A programmer in use by another run is refused, and that run goes on undisturbed; two
+  # runs on two programmers go side by side.
+  two_programmers busy "read_bytes_per_second=8000000"
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    exec "$cli" --device 201:007 read first.bin </dev/null >/dev/null 2>"$case_dir/first.err") &
+  local first=$! tries=0
+  until grep -q "Start read to" "$case_dir/first.err" 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  cli --device 201:007 read second.bin
+  check "in use: exit 3" eq "$status" 3
+  check "in use: said so" has "$case_dir/err" "the programmer is in use by another program"
+  cli --device 201:009 read beside.bin
+  check "beside it: the other programmer reads" eq "$status" 0
+  wait "$first"
+  check "in use: the first run is undisturbed" eq "$?" 0
+  check "in use: its dump is whole" cmp -s "$case_dir/first.bin" "$case_dir/flash7.bin"
+  check "beside it: its dump is its own" cmp -s "$case_dir/beside.bin" /dev/zero -n "$mib"
+
+  # The README's example: every programmer read at once, each into its own file.
+  two_programmers example
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    FLASHWRENDEL_CLI=$cli "$examples/read-every-programmer.sh" dumps >"$case_dir/out" 2>"$case_dir/err")
+  check "example: exit 0" eq "$?" 0
+  check "example: programmer 7's dump" cmp -s "$case_dir/dumps/201-007.bin" "$case_dir/flash7.bin"
+  check "example: programmer 9's dump" cmp -s "$case_dir/dumps/201-009.bin" /dev/zero -n "$mib"
+  check "example: a report each" eq "$(jq -r .programmer.id "$case_dir"/dumps/*.json | sort | tr '\n' ,)" \
+    "201:007,201:009,"
 }
 
 "group_$group"
