@@ -58,7 +58,9 @@ struct FlashDatabase {
 
 // The name of the main digest as the log shows it: "MD5", "SHA1" or "AGI CRC".
 inline const char* MainHashName(const HashSettings& s) {
-  if (s.md5Mode == HashMode::Main) return "MD5";
-  if (s.sha1Mode == HashMode::Main) return "SHA1";
+  if (s.md5Mode == HashMode::Main)
+    return "MD5";
+  if (s.sha1Mode == HashMode::Main)
+    return "SHA1";
   return "AGI CRC";
 }

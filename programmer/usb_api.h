@@ -12,10 +12,10 @@
 #include <string>
 
 struct UsbApi {
-  void (*usb_init)();                          // no result
-  int (*usb_find_busses)();                    // result not examined
-  int (*usb_find_devices)();                   // result not examined
-  struct usb_bus* (*usb_get_busses)();         // list head, or null for an empty list
+  void (*usb_init)();                                   // no result
+  int (*usb_find_busses)();                             // result not examined
+  int (*usb_find_devices)();                            // result not examined
+  struct usb_bus* (*usb_get_busses)();                  // list head, or null for an empty list
   usb_dev_handle* (*usb_open)(struct usb_device* dev);  // null when it cannot be opened
   int (*usb_set_configuration)(usb_dev_handle* dev, int configuration);  // < 0: error
   int (*usb_claim_interface)(usb_dev_handle* dev, int interface);        // < 0: error
