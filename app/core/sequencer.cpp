@@ -132,14 +132,10 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
     options.lock();
 
   const bool destructive = sel.EraseSelected || sel.WriteSelected;
-  bool ok = true;
-  bool verified = true;
-  if (sel.ReadCheckSelected) {
-    ok = RunJob(ctx, report, options, sel.ReadMode ? "read" : "check",
-                sel.ReadMode ? sel.ReadFileName : sel.CheckFileName, ReadCheckJob);
-    verified = !ok || Verified(ctx, report);
-  }
-  ok = ok && verified;
+  bool ok = !sel.ReadCheckSelected ||
+            (RunJob(ctx, report, options, sel.ReadMode ? "read" : "check",
+                    sel.ReadMode ? sel.ReadFileName : sel.CheckFileName, ReadCheckJob) &&
+             Verified(ctx, report));
   if (ok)
     ctx.host.ResetProgress();
   if (ok && sel.ReadCheckSelected && sel.ReadMode && destructive && options.secondRead)
@@ -148,19 +144,15 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
     ok = !sel.EraseSelected || RunJob(ctx, report, options, "erase", "", EraseJob);
   if (ok)
     ok = !sel.WriteSelected || RunJob(ctx, report, options, "write", sel.WriteFileName, WriteJob);
-  if (ok && sel.WriteSelected && options.verifyAfterWrite) {
+  if (ok && sel.WriteSelected && options.verifyAfterWrite)
     ok = VerifyWrite(ctx, report, options, sel);
-    verified = ok || report.jobs.back().result != JobOutcome::Ok;
-  }
   if (ok)
     ctx.host.AppendLine(Stamped(ctx, "[%s] Jobs successful done"), LogColour::Green);
 
   CloseProgrammer(ctx.session.handle);
   if (options.unlock)
     options.unlock();
-  if (ok)
-    return StartResult::Done;
-  return verified ? StartResult::JobFailed : StartResult::VerificationFailed;
+  return ok ? StartResult::Done : StartResult::JobFailed;
 }
 
 bool RunIdentify(JobContext& ctx, RunReport& report) {

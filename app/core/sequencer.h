@@ -24,7 +24,8 @@ struct RunOptions {
   std::function<void(const JobRecord&)> jobEnded{};
 };
 
-enum class StartResult { NothingToDo, NotConnected, JobFailed, VerificationFailed, Done };
+// JobFailed: a job failed, or its digests did not verify.
+enum class StartResult { NothingToDo, NotConnected, JobFailed, Done };
 
 // Connects, identifies and runs the selected jobs in the fixed order read or check,
 // erase, write (then the verify when asked), stopping at the first that fails or whose
