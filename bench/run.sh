@@ -149,6 +149,17 @@ section_cli() {
       printf "--events: %+.1f %% of the read'"'"'s cpu time (%d lines)\n", (e - n) / n * 100, lines }'
 }
 
+# Simulator settings of an erased module the example database knows: 16 MiB on one bank
+# or 64 MiB on two.
+erased_module() {
+  if [ "$1" = 16 ]; then
+    printf 'module_type=0x03\nsize_mib=16\n'
+  else
+    printf 'module_type=0x06\nsize_mib=64\ndual_bank=1\n'
+  fi
+  printf 'chip_id=c2 7e 22 01\ncontents=erased\n'
+}
+
 # What vouching for a dump costs on the command line (drop-in simulator, zero latency,
 # erased flash): a read then an erase with the second read against the same with
 # --no-verify, and a check that goes on past a difference against one that finds none:
@@ -158,12 +169,7 @@ section_vouch() {
   echo "== vouch: second read and whole-flash compare through flashwrendel-cli, $mib MiB"
   local cli=$build/cli/flashwrendel-cli db=$work/kz1_v2.6.ini bytes=$((mib * 1024 * 1024))
   cp "$(dirname "$0")/../examples/kz1_v2.6.ini" "$db"
-  local geometry="module_type=0x06
-size_mib=64
-dual_bank=1"
-  [ "$mib" = 16 ] && geometry="module_type=0x03
-size_mib=16"
-  printf '%s\nchip_id=c2 7e 22 01\ncontents=erased\n' "$geometry" >"$work/vouch.conf"
+  erased_module "$mib" >"$work/vouch.conf"
   printf '%s\nstuck_bit=odd 3 0\n' "$(cat "$work/vouch.conf")" >"$work/stuck.conf"
   head -c "$bytes" /dev/zero | tr '\0' '\377' >"$work/blank.bin"
   cp "$work/blank.bin" "$work/one-byte.bin"
@@ -200,13 +206,8 @@ section_two_programmers() {
   echo "== two programmers: two $mib MiB reads at once through flashwrendel-cli, drop-in simulator"
   local cli=$build/cli/flashwrendel-cli db=$work/kz1_v2.6.ini bytes=$((mib * 1024 * 1024))
   cp "$(dirname "$0")/../examples/kz1_v2.6.ini" "$db"
-  local geometry="module_type=0x06
-size_mib=64
-dual_bank=1"
-  [ "$mib" = 16 ] && geometry="module_type=0x03
-size_mib=16"
-  printf 'programmers=2\nbus=201\n1.device=7\n2.device=9\n%s\nchip_id=c2 7e 22 01\ncontents=erased\n' \
-    "$geometry" >"$work/two.conf"
+  { printf 'programmers=2\nbus=201\n1.device=7\n2.device=9\n' && erased_module "$mib"; } \
+    >"$work/two.conf"
   export FW_SIM_CONFIG=$work/two.conf LD_LIBRARY_PATH=$build/simlib
   one() { "$cli" --database "$db" --quiet --device "$1" read /dev/null; }
   both() { one 201:007 & one 201:009 & wait; }
