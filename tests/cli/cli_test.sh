@@ -342,11 +342,11 @@ group_interrupt() {
     (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
       LD_LIBRARY_PATH=$simlib exec "$cli" "$@" </dev/null >"$case_dir/out" 2>"$case_dir/err") &
     local pid=$! tries=0
-    until grep -q "Program started" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
-      sleep 0.1
+    until grep -q "main hash" "$case_dir/err" 2>/dev/null || [ $tries -ge 1000 ]; do
+      sleep 0.02
       tries=$((tries + 1))
     done
-    sleep 0.3  # well inside the held answer
+    sleep 0.2  # well inside the held answer (the line comes as identification begins)
     kill -INT "$pid"
     wait "$pid"
     status=$?
