@@ -22,8 +22,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display number and writes it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# Xvfb picks a free display number and writes it once it accepts clients. -noreset: by
+# default the server resets when its last client leaves, and a program started during
+# that reset cannot connect ("could not connect to display") and aborts; the programs
+# below come one after another.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+  2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do grep -q . "$work/display" 2>/dev/null && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$work/display")
@@ -124,7 +128,7 @@ pid=$!
 pids+=("$pid")
 expect_box "Warning" Return
 main=$(find_window "$main_title")
-[ -n "$main" ] || { fail "main window not shown"; finish; exit 1; }
+[ -n "$main" ] || { fail "main window not shown; the program said:"; cat "$work/run.log" >&2; finish; exit 1; }
 expect_titles "$main" "$main_title"
 
 # Start has the focus: Return presses it, and with nothing selected it says so.
