@@ -10,6 +10,7 @@
 
 #include "base/log_colour.h"
 #include "flash/job_results.h"
+#include "programmer/programmer_list.h"
 
 enum class JobOutcome { Ok, Failed, Cancelled };
 

@@ -9,7 +9,6 @@
 
 #include "flash/flash_difference.h"
 #include "flash/job_selection.h"
-#include "programmer/programmer_list.h"
 
 // The three digest texts of one read or check, as they are shown.
 struct DigestTexts {
@@ -51,7 +50,6 @@ struct IdentificationRecord {
   uint8_t busWidth = 0;
   uint8_t writeMode = 0;
   int32_t blockCount = 0;
-  ProgrammerPlace programmer;  // the programmer identification talked to
 };
 
 // What one job did. `code` is the job's own result: 0 done, 255 failed (its Red line

@@ -15,7 +15,5 @@ IdentificationRecord IdentificationOf(const FlashSession& s, const IdentifiedAs&
   r.vendor = known.vendor;
   r.busWidth = s.chip.busWidth;
   r.writeMode = s.chip.writeMode;
-  if (s.handle.opened)
-    r.programmer = *s.handle.opened;
   return r;
 }

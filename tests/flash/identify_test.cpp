@@ -303,7 +303,7 @@ TEST(Identify, TheChosenProgrammerIsIdentifiedAndReported) {
   rig.ctx.device = DeviceChoice{2, 1, {}};
   IdentificationRecord found;
   ASSERT_EQ(ConnectAndIdentify(rig.ctx, &found), 1);
-  EXPECT_EQ(found.programmer, (ProgrammerPlace{2, 1, ""}));
+  EXPECT_EQ(rig.ctx.session.handle.opened, (ProgrammerPlace{2, 1, ""}));
   EXPECT_EQ(found.sizeMB, 32);
   EXPECT_TRUE(second.IsOpen());
   EXPECT_FALSE(rig.device->IsOpen());

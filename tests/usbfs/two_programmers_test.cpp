@@ -76,7 +76,7 @@ TEST_F(UsbfsTwoProgrammers, AChoiceByBusDeviceOrPortPathOpensThatOneOnly) {
     ctx.device = ParseDeviceChoice(c.choice);
     IdentificationRecord found;
     ASSERT_EQ(ConnectAndIdentify(ctx, &found), 1);
-    EXPECT_EQ(found.programmer, kPlaces[c.second ? 1 : 0]);
+    EXPECT_EQ(ctx.session.handle.opened, kPlaces[c.second ? 1 : 0]);
     EXPECT_EQ(LastOf(Entries(), 1)[0].text, c.second ? "Flash module: 32M" : "Flash module: 16M");
     EXPECT_EQ(used.Requests(), (std::vector<std::string>{"13", "16", "36", "18"}));
     EXPECT_EQ(bed->OpenDescriptors(used), 1);
