@@ -12,6 +12,8 @@ RunVerdict JudgeRun(const RunReport& report) {
     if (job.mismatch || (job.verification && job.verification->Failed()))
       verificationFailed = true;
   }
+  if (report.connectStopped)
+    return RunVerdict::Interrupted;
   if (report.connectFailed)
     return RunVerdict::NotConnected;
   if (failed)

@@ -33,7 +33,8 @@ struct LoggedLine {
 };
 
 struct RunReport {
-  bool connectFailed = false;  // no programmer, a failed connection or a declined question
+  bool connectFailed = false;   // no programmer, a failed connection or a declined question
+  bool connectStopped = false;  // ... because the operator asked to stop (a signal)
   // The programmers the bus listed when the run connected, and the one it opened.
   std::vector<ProgrammerPlace> programmersFound;
   std::optional<ProgrammerPlace> programmer;

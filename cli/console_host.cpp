@@ -1,8 +1,10 @@
 #include "cli/console_host.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -39,19 +41,38 @@ std::string MinutesSeconds(double seconds) {
   return text;
 }
 
-// A line typed at a question; false at the end of input or when a signal broke the
-// read (no SA_RESTART), which answers Cancel.
+constexpr int kCancelSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// A line typed at a question; false at the end of input or when a stop signal came,
+// which answers Cancel. The signals stay blocked between the look at the flag and the
+// wait, and ppoll lets them in only while it waits: one that arrives in between ends the
+// wait at once instead of being missed until a key is pressed.
 bool ReadAnswer(std::string& answer) {
   answer.clear();
+  sigset_t blocked;
+  sigset_t waiting;
+  sigemptyset(&blocked);
+  for (int signal : kCancelSignals) sigaddset(&blocked, signal);
+  sigprocmask(SIG_BLOCK, &blocked, &waiting);
+  bool answered = false;
   char c = 0;
-  while (true) {
-    const ssize_t n = read(STDIN_FILENO, &c, 1);
-    if (n != 1)
-      return false;
-    if (c == '\n')
-      return true;
+  while (!CancelSignalled()) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (ppoll(&input, 1, nullptr, &waiting) < 0) {
+      if (errno == EINTR)
+        continue;
+      break;
+    }
+    if (read(STDIN_FILENO, &c, 1) != 1)
+      break;
+    if (c == '\n') {
+      answered = true;
+      break;
+    }
     answer += c;
   }
+  sigprocmask(SIG_SETMASK, &waiting, nullptr);
+  return answered && !CancelSignalled();
 }
 
 }  // namespace
@@ -60,9 +81,13 @@ void InstallCancelSignals() {
   struct sigaction action {};
   action.sa_handler = OnCancelSignal;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // a blocked read of an answer returns at once
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  // Interrupted system calls go on: a write to a FIFO dump or to the events is never cut
+  // short by Ctrl+C. The jobs look at the flag between blocks.
+  action.sa_flags = SA_RESTART;
+  for (int signal : kCancelSignals) sigaction(signal, &action, nullptr);
+  // A reader that went away (a closed pipe or terminal) makes writes fail with EPIPE
+  // instead of ending the run between two blocks.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool CancelSignalled() {

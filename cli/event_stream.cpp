@@ -12,7 +12,9 @@ void EventStream::Write(const std::string& text) {
     return;
   std::fputs(text.c_str(), out_);
   std::fputc('\n', out_);
-  std::fflush(out_);
+  // A reader that went away takes no more lines; the run goes on without it.
+  if (std::fflush(out_) != 0)
+    out_ = nullptr;
 }
 
 void EventStream::Line(const LoggedLine& line) {
@@ -48,14 +50,15 @@ void EventStream::Progress(const std::string& job, int position, int maximum, do
     return;
   lastPercent_ = percent;
   const double bytes = static_cast<double>(position) * kBlockSize;
-  const double rate = seconds > 0 ? bytes / seconds : 0.0;
-  const double left = position > 0 ? seconds * (maximum - position) / position : 0.0;
-  Write(json{{"event", "progress"},
-             {"job", job},
-             {"percent", percent},
-             {"bytes", static_cast<uint64_t>(bytes)},
-             {"bytes_per_second", rate},
-             {"seconds_left", left}}
+  // Neither is known before the first block is in.
+  const bool measured = position > 0 && seconds > 0;
+  Write(json{
+      {"event", "progress"},
+      {"job", job},
+      {"percent", percent},
+      {"bytes", static_cast<uint64_t>(bytes)},
+      {"bytes_per_second", measured ? json(bytes / seconds) : json(nullptr)},
+      {"seconds_left", measured ? json(seconds * (maximum - position) / position) : json(nullptr)}}
             .dump(-1, ' ', false, json::error_handler_t::replace));
 }
 

@@ -111,9 +111,15 @@ int ExitCodeOf(RunVerdict verdict) {
 }
 
 // `list`: the programmers on the bus, one line each (a JSON array with --json). Opens and
-// claims nothing, so it may run beside a run on one of them.
+// claims nothing, so it may run beside a run on one of them. An empty list means an empty
+// bench: without the library there is no list at all.
 int List(const Options& options) {
-  const std::vector<ProgrammerPlace> found = ListProgrammers(BindUsbLibrary());
+  const UsbApi api = BindUsbLibrary();
+  if (!UsbLibraryLoaded(api)) {
+    std::fprintf(stderr, "flashwrendel-cli: the USB library libusb-0.1 could not be loaded\n");
+    return kNotConnected;
+  }
+  const std::vector<ProgrammerPlace> found = ListProgrammers(api);
   if (options.json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ProgrammerPlace& place : found) list.push_back(ProgrammerJson(place));
@@ -126,18 +132,6 @@ int List(const Options& options) {
   if (found.empty() && !options.quiet)
     std::fprintf(stderr, "flashwrendel-cli: no programmer found\n");
   return kDone;
-}
-
-// The first line of a run's log names the programmer it will talk to, when it is plain
-// which one that is: the one chosen, or the only one there.
-void LogProgrammer(JobContext& ctx) {
-  const std::vector<ProgrammerPlace> found = ListProgrammers(ctx.bindUsb());
-  for (const ProgrammerPlace& place : found) {
-    if (ctx.device ? ctx.device->Matches(place) : found.size() == 1) {
-      ctx.host.AppendLine("Programmer " + PlaceText(place), LogColour::Purple);
-      return;
-    }
-  }
 }
 
 int Run(const Options& options, const JobList& jobs, const std::string& database,
@@ -183,7 +177,10 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   LogDatabaseLoaded(ctx);
   if (!options.device.empty())
     ctx.device = ParseDeviceChoice(options.device);
-  LogProgrammer(ctx);
+  // The log names the programmer the run talks to, as it is opened.
+  ctx.programmerOpened = [&](const ProgrammerPlace& place) {
+    host.AppendLine("Programmer " + PlaceText(place), LogColour::Purple);
+  };
 
   switch (jobs.kind) {
     case JobList::Kind::List:
@@ -215,7 +212,8 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
                  "flashwrendel-cli: choose one with --device BUS:DEV or --device PORT "
                  "(flashwrendel-cli list shows them)\n");
 
-  const int code = CancelSignalled() ? kInterrupted : ExitCodeOf(JudgeRun(report));
+  // A signal that stopped nothing (one after the last job) leaves the run's own code.
+  const int code = ExitCodeOf(JudgeRun(report));
   events.End(code);
   if (options.json)
     std::cout << ReportJson(report, database, code)

@@ -28,11 +28,12 @@ std::string FourBytes(const std::array<uint8_t, 4>& b) {
 
 // A stop the host sees at once (a signal to a terminal program): nothing more is sent but
 // the close.
-bool Stopped(JobContext& ctx) {
+bool Stopped(JobContext& ctx, DiagnosticResult& result) {
   if (!ctx.host.CancelPending())
     return false;
   CloseProgrammer(ctx.session.handle);
   ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
+  result.cancelled = true;
   return true;
 }
 
@@ -50,12 +51,14 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   }
   result.connecting = true;
   IdentificationRecord found;
-  if (ConnectAndIdentify(ctx, &found) != 1)
+  if (ConnectAndIdentify(ctx, &found) != 1) {
+    Stopped(ctx, result);  // identification closed the link itself
     return result;
+  }
   result.identification = found;
   const ProgrammerLink& link = ctx.session.handle;
 
-  if (Stopped(ctx))
+  if (Stopped(ctx, result))
     return result;
   FlashReset(link);
   BusWrite(link, 0x555, 0xAA);
@@ -65,7 +68,7 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   const auto lock = ReadFour(link);
   ctx.host.AppendLine("Lock register: " + FourBytes(lock), LogColour::Purple);
 
-  if (Stopped(ctx))
+  if (Stopped(ctx, result))
     return result;
   FlashReset(link);
   BusWrite(link, 0x555, 0xAA);
@@ -82,7 +85,7 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   uint8_t first = 0;
   uint8_t second = 0;
   do {
-    if (Stopped(ctx))
+    if (Stopped(ctx, result))
       return result;
     first = ReadFour(link)[1];
     last = ReadFour(link);
@@ -92,11 +95,11 @@ DiagnosticResult StatusTest(JobContext& ctx) {
     ++cycles;
   } while (((first ^ second) & kToggleBit) != 0 && cycles < kMaxCycles);
 
-  CloseProgrammer(ctx.session.handle);
   // What the chip answered stands whether or not the file took it; a full disk shows only
   // when the buffered lines are flushed, at the close.
   ctx.host.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
                       LogColour::Purple);
+  CloseProgrammer(ctx.session.handle);
   if (!CloseWritten(status) || !written) {
     ctx.host.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
     return result;

@@ -185,9 +185,12 @@ std::vector<std::string> FlashDifferenceLines(const FlashDifference& d) {
     }
   }
 
+  // With the bytes it rests on: one weak cell is no stuck data line.
   if (d.fit != DataLineFit::kNone)
-    lines.push_back(Printed("every difference is bit %d of %s bytes reading %s", d.fitBit,
+    lines.push_back(Printed("every difference is bit %d of %s bytes reading %s (%llu %s)", d.fitBit,
                             d.fit == DataLineFit::kOneLane ? LaneName(d.fitLane) : "even and odd",
-                            DirectionWords(d.fitDirection)));
+                            DirectionWords(d.fitDirection),
+                            static_cast<unsigned long long>(d.differingBytes),
+                            d.differingBytes == 1 ? "byte" : "bytes"));
   return lines;
 }

@@ -114,7 +114,7 @@ class FlashDifferenceAccumulator {
 //   1234 bytes differ in 12 blocks: 36-40, 100, 2000-2005, ...   (", ..." for moreRanges)
 //   odd bytes bit 3: 1234 read 1 where the file has 0, 2 read 0 where the file has 1
 //     (one line per lane and bit with a difference, even bytes first, then bit 0 up)
-//   every difference is bit 3 of odd bytes reading 1 where the file has 0
-//   every difference is bit 5 of even and odd bytes reading 0 where the file has 1
-//     (the last line only for a fit, one of those two forms)
+//   every difference is bit 3 of odd bytes reading 1 where the file has 0 (1234 bytes)
+//   every difference is bit 5 of even and odd bytes reading 0 where the file has 1 (1 byte)
+//     (the last line only for a fit, one of those two forms, with the bytes it rests on)
 std::vector<std::string> FlashDifferenceLines(const FlashDifference& d);

@@ -75,7 +75,12 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   FlashSession& s = ctx.session;
   if (ctx.host.CancelPending())
     return 0;
-  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.device);
+  const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.device, ctx.usbDevices,
+                                             [&ctx] { return ctx.host.CancelPending(); });
+  if (s.handle.opened && ctx.programmerOpened)
+    ctx.programmerOpened(*s.handle.opened);
+  if (link == LinkStatus::Stopped)
+    return 0;
   if (link != LinkStatus::Ok) {
     ctx.host.ShowMessage(LinkMessage(link, s.handle), kProgrammerCaption);
     return 0;

@@ -50,6 +50,11 @@ struct JobContext {
   bool isSharp = false;
   // The programmer to open; none (the window): the only one on the bus.
   std::optional<DeviceChoice> device;
+  // Where the port paths of the programmers are read; tests point it at a folder of theirs.
+  std::string usbDevices = kUsbDevicesFolder;
+  // Told which programmer usb_open gave a handle for, as soon as it did (also when a later
+  // step of the connection fails).
+  std::function<void(const ProgrammerPlace&)> programmerOpened;
 
   // Before each connection attempt: how the libusb table is obtained.
   UsbBinder bindUsb = [] { return BindUsbLibrary(); };

@@ -70,5 +70,6 @@ struct JobResult {
 struct DiagnosticResult {
   uint8_t code = 0xFF;
   bool connecting = false;
+  bool cancelled = false;  // stopped by the operator (a signal), its line written
   std::optional<IdentificationRecord> identification;
 };

@@ -117,21 +117,35 @@ JobResult ReadPass(JobContext& ctx, Purpose purpose, const std::string& path,
   if (againstFile && wholeFlash)
     difference.emplace(s.blockCount, s.module.dualBank != 0, kBlockSize);
   bool differs = false;
+  // A job that fails after it found a difference still hands back what it found.
+  const auto stop = [&](const std::string* line) -> JobResult& {
+    if (differs) {
+      result.mismatch = true;
+      result.difference = difference->Result();
+    }
+    return line == nullptr ? result : Fail(ctx, result, *line);
+  };
   for (int i = 0; i < s.blockCount; ++i) {
-    if (CancelRequested(ctx))
-      return Fail(ctx, result, Stamped(ctx, "[%s] Operation cancelled"));
+    if (CancelRequested(ctx)) {
+      const std::string line = Stamped(ctx, "[%s] Operation cancelled");
+      return stop(&line);
+    }
     if (SelectBankForBlock(ctx, i) != kCommandOk)
-      return result;
-    if (ReadBlock(s.handle, block.data(), kBlockSize >> 8, kBlockSize & 0xFF) != kCommandOk)
-      return Fail(ctx, result, Stamped(ctx, "[%s] Read error"));
+      return stop(nullptr);  // its line written
+    if (ReadBlock(s.handle, block.data(), kBlockSize >> 8, kBlockSize & 0xFF) != kCommandOk) {
+      const std::string line = Stamped(ctx, "[%s] Read error");
+      return stop(&line);
+    }
     host.ReplaceLastLine(ProgressLine(texts.progress, i, s.blockCount), LogColour::Green);
     if (reading) {
       if (!dump.Write(block.data(), kBlockSize))
         return Fail(ctx, result, Stamped(ctx, "[%s] File write error: %s", path));
     } else if (againstFile) {
       const size_t got = ReadUpTo(file.get(), reference.data(), kBlockSize);
-      if (got != kBlockSize)
-        return Fail(ctx, result, ShortBlockLine(ctx, file.get(), path, i, got));
+      if (got != kBlockSize) {
+        const std::string line = ShortBlockLine(ctx, file.get(), path, i, got);
+        return stop(&line);
+      }
       if (difference) {
         // Matching blocks cost one memcmp inside; only differing ones are looked into.
         difference->Add(i, block.data(), reference.data(), kBlockSize);

@@ -64,6 +64,8 @@ const char* LinkStatusText(LinkStatus status) {
       return "Device set configuration error: the programmer is in use by another program";
     case LinkStatus::InterfaceInUse:
       return "Device interface error: the programmer is in use by another program";
+    case LinkStatus::Stopped:
+      return "";
     case LinkStatus::VersionIncorrect:
       break;
   }
@@ -85,10 +87,13 @@ std::string LinkMessage(LinkStatus status, const ProgrammerLink& link) {
 
 LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind,
                               const std::optional<DeviceChoice>& choice,
-                              const std::string& usbDevices) {
+                              const std::string& usbDevices, const std::function<bool()>& stopped) {
+  const auto stop = [&] { return stopped && stopped(); };
   const LinkStatus found = FindProgrammer(link, bind, choice, usbDevices);
   if (found != LinkStatus::Ok)
     return found;
+  if (stop())
+    return FailOpen(link, LinkStatus::Stopped);
   // libusb 0.1 hands the kernel's -errno on; -EBUSY is the claim of another program.
   const int configured = link.api.usb_set_configuration(link.handle, kConfiguration);
   if (configured < 0)
@@ -98,6 +103,10 @@ LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind,
   if (claimed < 0)
     return FailOpen(link,
                     claimed == -EBUSY ? LinkStatus::InterfaceInUse : LinkStatus::InterfaceError);
+  if (stop()) {
+    link.api.usb_release_interface(link.handle, kInterface);
+    return FailOpen(link, LinkStatus::Stopped);
+  }
   std::array<uint8_t, 2> version{};
   if (GetVersion(link, version) != kCommandOk)
     return FailOpen(link, LinkStatus::DeviceError);

@@ -1,6 +1,7 @@
 // Finding, opening, configuring and releasing the USB programmer.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,9 @@ enum class LinkStatus {
   // kernel driver) has the programmer's interface claimed.
   SetConfigurationInUse,
   InterfaceInUse,
+  // The caller asked to stop (a signal) while the programmer was found or opened: it was
+  // closed before its next request. No message: the caller says the run was cancelled.
+  Stopped,
 };
 
 // Binds the library through `bind`, calls usb_init, refreshes the bus and device lists
@@ -76,10 +80,12 @@ const char* LinkStatusText(LinkStatus status);
 std::string LinkMessage(LinkStatus status, const ProgrammerLink& link);
 
 // FindProgrammer, configuration 1, interface 0 and firmware version 2.1. Anything but Ok
-// leaves nothing open; the caller tells the operator (LinkMessage).
+// leaves nothing open; the caller tells the operator (LinkMessage). `stopped` is asked
+// before each step after the open: true ends the attempt with Stopped.
 LinkStatus OpenProgrammerLink(ProgrammerLink& link, const UsbBinder& bind,
                               const std::optional<DeviceChoice>& choice = std::nullopt,
-                              const std::string& usbDevices = kUsbDevicesFolder);
+                              const std::string& usbDevices = kUsbDevicesFolder,
+                              const std::function<bool()>& stopped = {});
 
 // Releases interface 0 and closes the handle; results are not examined.
 void CloseProgrammer(ProgrammerLink& link);

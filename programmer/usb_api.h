@@ -31,6 +31,8 @@ UsbApi UnboundUsbApi();
 // Loads `library` (if not yet loaded) and looks every function up by name. A missing
 // library or function leaves the failing stand-in of UnboundUsbApi in its place.
 UsbApi BindUsbLibrary(const std::string& library = "libusb-0.1.so.4");
+// False for a table whose bus list is the stand-in's: the library was not loaded.
+bool UsbLibraryLoaded(const UsbApi& api);
 
 // How the tool obtains the table before each connection attempt.
 using UsbBinder = std::function<UsbApi()>;

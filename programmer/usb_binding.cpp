@@ -53,6 +53,10 @@ UsbApi UnboundUsbApi() {
   };
 }
 
+bool UsbLibraryLoaded(const UsbApi& api) {
+  return api.usb_get_busses != UnboundGetBusses;
+}
+
 UsbApi BindUsbLibrary(const std::string& library) {
   UsbApi api = UnboundUsbApi();
   // Loaded once and kept for the life of the process: handles and bus lists it hands

@@ -65,6 +65,7 @@ bool Verified(JobContext& ctx, const RunReport& report) {
 // A new run's record; the log lines collected so far stay.
 void BeginRun(RunReport& report) {
   report.connectFailed = false;
+  report.connectStopped = false;
   report.programmersFound.clear();
   report.programmer.reset();
   report.identification.reset();
@@ -85,7 +86,8 @@ bool Connect(JobContext& ctx, RunReport& report) {
   NoteProgrammers(ctx, report);
   if (identified != 1) {
     report.connectFailed = true;
-    if (ctx.host.CancelPending())
+    report.connectStopped = ctx.host.CancelPending();
+    if (report.connectStopped)
       ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
     return false;
   }
@@ -94,11 +96,18 @@ bool Connect(JobContext& ctx, RunReport& report) {
 }
 
 // The flash read back and checked against the file just written. The digests start
-// afresh, as after identification.
+// afresh, as after identification. Typed digests describe the run's read or check; only a
+// run without one verifies the written flash against them.
 bool VerifyWrite(JobContext& ctx, RunReport& report, const RunOptions& options,
                  const JobSelection& selection) {
   ctx.selection.ReadMode = false;
   ctx.selection.CheckFileName = selection.WriteFileName;
+  if (selection.ReadCheckSelected) {
+    ctx.selection.hashCheckMode = HashCheckMode::Auto;
+    ctx.selection.ManualMD5.clear();
+    ctx.selection.ManualSHA1.clear();
+    ctx.selection.ManualCRC.clear();
+  }
   ctx.digests.Reset();
   ctx.host.ResetProgress();
   const bool ok = RunJob(ctx, report, options, "verify", selection.WriteFileName, ReadCheckJob);
@@ -174,7 +183,9 @@ bool RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options) 
     // failed connection.
     report.connectFailed = result.connecting && !result.identification;
     ok = result.code == kCommandOk;
-    record.result = ok ? JobOutcome::Ok : JobOutcome::Failed;
+    record.result = ok                 ? JobOutcome::Ok
+                    : result.cancelled ? JobOutcome::Cancelled
+                                       : JobOutcome::Failed;
   });
   return ok;
 }

@@ -123,11 +123,15 @@ group_exit_codes() {
     "verify_digest_fails|4||--md5 00000000000000000000000000000000 erase write other.bin|Verification failed, jobs stopped"
     "reread_differs|4|flip_read_block=512 5 0x08|read a.bin erase|Second read differs from the dump"
     "reread_fifo_differs|4|flip_read_block=512 5 0x08|read fifo erase|its digests are not the first read's"
-    "check_stuck_bit|4|contents=zero\nstuck_bit=odd 3 1|check zero.bin|every difference is bit 3 of odd bytes reading 1 where the file has 0"
+    "check_stuck_bit|4|contents=zero\nstuck_bit=odd 3 1|check zero.bin|every difference is bit 3 of odd bytes reading 1 where the file has 0 (8388608 bytes)"
     "manual_ok|0||--sha1 DA22DCCE414170C21E8D0771463BFDB624460F87 read a.bin|Manual SHA1 check OK"
     "verify_failed|4||write other.bin|Byte to byte check with file FAILED"
     "no_verify|0||--no-verify write other.bin|Write done"
     "unknown_dump|0|contents=zero|read a.bin|Defailt hash (MD5) check database FAIL"
+    "typed_digest_is_the_reads|0||--sha1 DA22DCCE414170C21E8D0771463BFDB624460F87 read a.bin erase write other.bin|Jobs successful done"
+    "reread_fifo_matches|0||read fifo erase|Second read gives the digests of the first"
+    "read_then_write_rereads|4||read a.bin write other.bin|Second read matches the dump"
+    "diagnose_no_status_file|1||diagnose missing/status.txt|Can't create status file"
   )
   new_case untouched
   pattern "$case_dir/pattern.bin"
@@ -168,6 +172,8 @@ group_exit_codes() {
   check "reread_differs: where it differs" has "$work/reread_differs/err" "First difference at 0x00000005 (block 0)"
   check "check_stuck_bit: the check went on to the end" has "$work/check_stuck_bit/err" \
     "8388608 bytes differ in 512 blocks: 0-511"
+  check "typed_digest_is_the_reads: the flash is the written file" \
+    cmp -s "$work/typed_digest_is_the_reads/flash.bin" "$work/typed_digest_is_the_reads/other.bin"
   check "check_stuck_bit: the window's line first" has "$work/check_stuck_bit/err" "Byte to byte check with file FAILED"
 
   # A name the file system cannot take is refused before the programmer is opened.
@@ -176,6 +182,22 @@ group_exit_codes() {
   check "empty name: usage error" eq "$status" 2
   check "empty name: message" has "$case_dir/err" "needs a FILE, not an empty name"
   check "empty name: nothing opened" eq "$(grep -c 'Start jobs' "$case_dir/err")" 0
+
+  # Without libusb-0.1 there is no list at all, which is not an empty bench.
+  new_case no_library
+  mkdir "$case_dir/lib" && : >"$case_dir/lib/libusb-0.1.so.4"
+  (cd "$case_dir" && LD_LIBRARY_PATH=$case_dir/lib "$cli" list >"$case_dir/out" 2>"$case_dir/err")
+  check "no library: list exits 3" eq "$?" 3
+  check "no library: says so" has "$case_dir/err" "libusb-0.1 could not be loaded"
+
+  # A reader that goes away (| head) stops getting lines; the run goes on to its end.
+  new_case closed_pipe
+  pattern "$case_dir/image.bin"
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    "$cli" --events - read a.bin erase write image.bin 2>"$case_dir/err" </dev/null | head -c 100 >/dev/null)
+  check "closed pipe: the run ends well" eq "$(tail -n 1 "$case_dir/err")" "$(grep 'Jobs successful done' "$case_dir/err")"
+  check "closed pipe: the flash is the file" cmp -s "$case_dir/flash.bin" "$case_dir/image.bin"
+  check "closed pipe: no part left behind" eq "$(ls -A "$case_dir" | grep -c part)" 0
 
   # No database anywhere: not in the working folder, no user copy, no installed example.
   new_case no_database
@@ -258,6 +280,11 @@ stuck_bit=odd 3 1"
     '{"lanes":"odd","bit":3,"reads":1}'
   check "difference: bit 3 of odd bytes" eq "$(jq -c '.jobs[0].difference.bits.odd[3]' "$j")" \
     '{"bit":3,"read_1_file_0":8388608,"read_0_file_1":0}'
+  new_case json_both_lanes "contents=zero"
+  head -c "$mib" /dev/zero | tr '\0' '\040' >"$case_dir/x20.bin"
+  cli --json check x20.bin
+  check "difference: the same bit of both lanes" eq "$(jq -c .jobs[0].difference.data_line "$case_dir/out")" \
+    '{"lanes":"both","bit":5,"reads":0}'
 
   # --events: JSON Lines while the run goes, every line an object of a known shape.
   new_case events
@@ -271,6 +298,10 @@ stuck_bit=odd 3 1"
   check "events: progress at most once a percent, rising" \
     eq "$(jq -s '[.[] | select(.event == "progress" and .job == "read") | .percent]
       | (length <= 101) and (. == (sort | unique)) and (.[-1] == 100)' "$ev")" true
+  check "events: the first progress knows no speed yet" \
+    eq "$(jq -sc '[.[] | select(.event == "progress")][0] | [.bytes_per_second, .seconds_left]' "$ev")" '[null,null]'
+  check "events: every job_end has its time" \
+    eq "$(jq -s '[.[] | select(.event == "job_end") | .seconds | type == "number"] | all' "$ev")" true
   check "events: progress shape" \
     eq "$(jq -c 'select(.event == "progress") | keys' "$ev" | sort -u)" \
     '["bytes","bytes_per_second","event","job","percent","seconds_left"]'
@@ -307,27 +338,49 @@ group_terminal() {
 }
 
 group_interrupt() {
-  # 16 MiB at 4 MB/s: a read of about 4 s, interrupted on its way.
-  new_case interrupt "read_bytes_per_second=4000000"
-  printf 'an earlier dump\n' >"$case_dir/dump.bin"
-  cp -- "$case_dir/dump.bin" "$case_dir/dump.orig"
-  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf \
-    LD_LIBRARY_PATH=$simlib exec "$cli" --json read dump.bin </dev/null >"$case_dir/out" 2>"$case_dir/err") &
-  local pid=$! tries=0
-  # Once the read has begun (its heading is final when its progress line comes).
-  until grep -q "Start read to" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
+  # 16 MiB at 4 MB/s: a read of about 4 s, interrupted on its way by each stop signal.
+  local signal
+  for signal in INT TERM HUP; do
+    new_case "interrupt_$signal" "read_bytes_per_second=4000000"
+    printf 'an earlier dump\n' >"$case_dir/dump.bin"
+    cp -- "$case_dir/dump.bin" "$case_dir/dump.orig"
+    (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+      exec "$cli" --json --events events.jsonl read dump.bin </dev/null >"$case_dir/out" 2>"$case_dir/err") &
+    local pid=$! tries=0
+    # Once the read has begun (its heading is final when its progress line comes).
+    until grep -q "Start read to" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
+      sleep 0.1
+      tries=$((tries + 1))
+    done
+    sleep 0.3
+    check "SIG$signal: each event is in its file when written" has "$case_dir/events.jsonl" '"job_start"'
+    kill "-$signal" "$pid"
+    wait "$pid"
+    status=$?
+    check "SIG$signal: exit 130" eq "$status" 130
+    check "SIG$signal: the job says so" has "$case_dir/err" "Operation cancelled"
+    check "SIG$signal: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
+    check "SIG$signal: no part left behind" eq "$(ls -A "$case_dir" | grep -c dump)" 2
+    check "SIG$signal: job cancelled in the report" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
+  done
+  rm -rf -- "$work/interrupt" && mv -- "$work/interrupt_INT" "$work/interrupt"
+
+  # Ctrl+C while an erase is polled: the polling stops at once.
+  new_case erase_polled "erase_ms=20000"
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    exec "$cli" erase </dev/null >"$case_dir/out" 2>"$case_dir/err") &
+  pid=$! tries=0
+  until grep -q "Start erasing" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
     sleep 0.1
     tries=$((tries + 1))
   done
-  sleep 0.3
   kill -INT "$pid"
+  SECONDS=0
   wait "$pid"
   status=$?
-  check "SIGINT: exit 130" eq "$status" 130
-  check "SIGINT: the job says so" has "$case_dir/err" "Operation cancelled"
-  check "SIGINT: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
-  check "SIGINT: no part left behind" eq "$(ls -A "$case_dir" | grep -c dump)" 2
-  check "SIGINT: job cancelled in the report" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
+  check "erase polled: exit 130" eq "$status" 130
+  check "erase polled: said so" has "$case_dir/err" "Operation cancelled"
+  check "erase polled: stopped at once" test "$SECONDS" -lt 5
 
   # A signal while identification waits for the programmer: nothing more is sent but the
   # close, so an erase-first run erases nothing (the programmer would finish an erase it
@@ -433,6 +486,7 @@ group_bench() {
   check "several: each named" has "$case_dir/err" \
     "2 programmers found: 201:007, 201:009. Keep only one connected."
   check "several: how to choose" has "$case_dir/err" "choose one with --device"
+  check "several: no programmer named" eq "$(grep -c '^Programmer' "$case_dir/err")" 0
   check "several: neither opened" test ! -e "$case_dir/flash7.bin" -a ! -e "$case_dir/flash9.bin"
   check "several: no dump" test ! -e "$case_dir/dump.bin"
   check "several: found in the report" eq "$(jq -c '[.programmers_found[].id]' "$case_dir/out")" \

@@ -89,7 +89,13 @@ INSTANTIATE_TEST_SUITE_P(StatusTest, StatusTestCycles,
 
 TEST(StatusTest, FiveCycleFileHoldsExactlyTheseLines) {
   Rig rig(Module(kModule16M).StatusToggles(8));
+  bool openAtStatusLine = false;
+  rig.ctx.log.SetObserver([&](int) {
+    if (rig.ctx.log.Last().text.rfind("Status register", 0) == 0)
+      openAtStatusLine = rig.ctx.session.handle.handle != nullptr;
+  });
   StatusTest(rig.ctx);
+  EXPECT_TRUE(openAtStatusLine);  // logged before the programmer is closed
   EXPECT_EQ(FileText(rig.ctx.statusPath),
             "Cycle 0 ==> 80 : c0\n"
             "Cycle 1 ==> 80 : c0\n"

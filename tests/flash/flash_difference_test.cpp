@@ -66,6 +66,10 @@ uint8_t OddBit3Stuck1(uint64_t o, uint8_t f) {
 uint8_t Bit5Stuck0(uint64_t, uint8_t f) {
   return f & ~0x20;
 }
+// Both lanes' bit 5 and, in one byte, a third kind of difference.
+uint8_t Bit5Stuck0AndOneOddBit3(uint64_t o, uint8_t f) {
+  return o == 1 ? f | 0x08 : f & ~0x20;
+}
 uint8_t OddBits3And4Stuck1(uint64_t o, uint8_t f) {
   return Odd(o) ? f | 0x18 : f;
 }
@@ -142,16 +146,17 @@ std::vector<DifferenceCase> Cases() {
        OneLane(O, 0, kZero),
        Lines{"First difference at 0x00ffffff (block 511)", "1 byte differs in 1 block: 511",
              "odd bytes bit 0: 1 read 0 where the file has 1",
-             "every difference is bit 0 of odd bytes reading 0 where the file has 1"}},
+             "every difference is bit 0 of odd bytes reading 0 where the file has 1 (1 byte)"}},
       {"StuckOddBit3AcrossBothBanks",
        {1024, true, {510, 511, 512, 513}, OddBit3Stuck1},
        {4 * 8192, 4, {0xff0001, 510, 1}, {{510, 513}}, false},
        {{O, 3, kOne, 4 * 8192}},
        OneLane(O, 3, kOne),
-       Lines{"First difference at 0x00ff0001 (block 510, bank 1)",
-             "32768 bytes differ in 4 blocks: 510-513",
-             "odd bytes bit 3: 32768 read 1 where the file has 0",
-             "every difference is bit 3 of odd bytes reading 1 where the file has 0"}},
+       Lines{
+           "First difference at 0x00ff0001 (block 510, bank 1)",
+           "32768 bytes differ in 4 blocks: 510-513",
+           "odd bytes bit 3: 32768 read 1 where the file has 0",
+           "every difference is bit 3 of odd bytes reading 1 where the file has 0 (32768 bytes)"}},
       // An 8-bit chip's data line: the same bit of every byte.
       {"Bit5Stuck0InBothLanes",
        {512, false, {2, 3}, Bit5Stuck0},
@@ -161,7 +166,14 @@ std::vector<DifferenceCase> Cases() {
        Lines{"First difference at 0x00010020 (block 2)", "32768 bytes differ in 2 blocks: 2-3",
              "even bytes bit 5: 16384 read 0 where the file has 1",
              "odd bytes bit 5: 16384 read 0 where the file has 1",
-             "every difference is bit 5 of even and odd bytes reading 0 where the file has 1"}},
+             "every difference is bit 5 of even and odd bytes reading 0 where the file has 1 "
+             "(32768 bytes)"}},
+      {"BothLanesAndAThirdKind",
+       {512, false, {0}, Bit5Stuck0AndOneOddBit3},
+       {16385, 1, {1, 0, 1}, {{0, 0}}, false},
+       {{E, 5, kZero, 8192}, {O, 3, kOne, 1}, {O, 5, kZero, 8192}},
+       kNoFit,
+       std::nullopt},
       // A byte with either bit clear differs: three quarters of the odd bytes, fewer than
       // the two counters together.
       {"TwoBitsOfOddBytes",
@@ -208,7 +220,7 @@ std::vector<DifferenceCase> Cases() {
        Lines{"First difference at 0x00120100 (block 36)",
              "15 bytes differ in 15 blocks: 36-40, 42, 100, 200, 300, 400, 500, 600-601, ...",
              "even bytes bit 0: 15 read 1 where the file has 0",
-             "every difference is bit 0 of even bytes reading 1 where the file has 0"}},
+             "every difference is bit 0 of even bytes reading 1 where the file has 0 (15 bytes)"}},
       {"FirstByteOfTheSecondBank",
        {2048, true, {1023, 1024}, Bit7At2000000},
        {1, 1, {0x2000000, 1024, 0}, {{1024, 1024}}, false},

@@ -141,6 +141,26 @@ TEST(CheckJob, DifferenceStopsAtItsBlock) {
   }
 }
 
+// Compared to the end, a check that breaks off later still hands back what it found.
+TEST(CheckJob, WholeFlashCompareKeepsItsDifferenceWhenALaterBlockFails) {
+  Rig rig{Module(kModule16M)};
+  auto image = rig.FlashImage();
+  image[77] ^= 0x01;
+  WriteFileBytes(rig.dir.File("ref.bin"), image);
+  rig.ctx.compareWholeFlash = true;
+  rig.ctx.selection.ReadMode = false;
+  rig.ctx.selection.CheckFileName = rig.dir.File("ref.bin");
+  rig.Connect();
+  rig.Mark();
+  rig.FailTransfer(20);
+  const JobResult result = ReadCheckJob(rig.ctx);
+  EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] Read error");
+  EXPECT_EQ(result.code, 0xFF);
+  EXPECT_TRUE(result.mismatch);
+  ASSERT_TRUE(result.difference.has_value());
+  EXPECT_EQ(result.difference->firstOffset, 77u);
+}
+
 // A reference that is not exactly the flash is refused before any block is read: a
 // 64 MiB image must never pass as a check of a 16 MiB module.
 TEST(CheckJob, WrongSizeReferenceIsRefusedBeforeAnyRead) {

@@ -24,6 +24,7 @@ Rig::Rig(const sim::DeviceConfig& config) : device(&bus.AddProgrammer(config)) {
   ctx.now = [this] { return Now(); };
   ctx.database = TestDatabase();
   ctx.statusPath = dir.File("status.txt");
+  ctx.usbDevices = dir.File("usb-devices");  // no port paths unless a test makes them
   window.onClick = [this](Control c) { DispatchClick(ctx, c); };
   window.onHung = [this] {
     ADD_FAILURE() << "the job processed events " << window.processEventsLimit

@@ -47,6 +47,7 @@ class WindowHarness {
     }
     AppContext& ctx = form.context();
     ctx.databasePath = QFile::encodeName(path).toStdString();
+    ctx.usbDevices = QFile::encodeName(dir.filePath(QStringLiteral("usb-devices"))).toStdString();
     ctx.now = [] { return kClock; };
     form.messageHook = [this](const std::string& text, const std::string& caption) {
       messages.push_back({text, caption});
