@@ -125,7 +125,9 @@ int ReplaceRefusal(int fd, const std::string& folder, const struct stat* old, ui
 }
 
 // EINVAL: this file or file system has no sync (a FIFO, /dev/null, some folders); there
-// is nothing more to wait for.
+// is nothing more to wait for. Any other answer is a failure, EROFS too, which the fsync
+// manual names beside EINVAL for such files: Linux answers EINVAL for them, and a disk
+// that turned read-only may not have kept the dump.
 bool Synced(int error) {
   return error == 0 || error == EINVAL;
 }
