@@ -50,7 +50,13 @@ TEST(DumpFile, DataIsSyncedBeforeTheRenameAndTheFolderAfter) {
       {"NoRoomForTheWholeNameInTheTemporary", 250, 0600, 0, 0, true, true},
       {"LongestName", 255, 0640, 0, 0, true, true},
       {"DataSyncFails", 8, 0600, EIO, 0, false, false},
+      {"DataSyncDiskFull", 8, 0600, ENOSPC, 0, false, false},
+      {"DataSyncOverQuota", 8, 0600, EDQUOT, 0, false, false},
+      {"DataSyncReadOnly", 8, 0600, EROFS, 0, false, false},
       {"FolderSyncFails", 8, 0600, 0, EIO, false, true},
+      {"FolderSyncDiskFull", 8, 0600, 0, ENOSPC, false, true},
+      {"FolderSyncOverQuota", 8, 0600, 0, EDQUOT, false, true},
+      {"FolderSyncReadOnly", 8, 0600, 0, EROFS, false, true},
       {"FolderHasNoSync", 8, 0600, 0, EINVAL, true, true},
   };
   const std::vector<uint8_t> old(1000, 0xA5);
@@ -68,6 +74,8 @@ TEST(DumpFile, DataIsSyncedBeforeTheRenameAndTheFolderAfter) {
     ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
     if (root) {
       ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+      // Nor is the folder root's, and it is sticky: root replaces the dump as CAP_FOWNER.
+      ASSERT_EQ(::chown(dir.Path().c_str(), 65534, 65534) | ::chmod(dir.Path().c_str(), 01700), 0);
     }
     struct stat before {};
     ::stat(path.c_str(), &before);
@@ -80,7 +88,7 @@ TEST(DumpFile, DataIsSyncedBeforeTheRenameAndTheFolderAfter) {
     };
 
     std::vector<std::string> order;
-    DumpSyncs syncs;
+    DumpDisk syncs;
     syncs.data = [&](int fd) {
       order.push_back("data");
       // The name still holds the old dump; a hidden file beside it all of the new one.
@@ -111,6 +119,7 @@ TEST(DumpFile, DataIsSyncedBeforeTheRenameAndTheFolderAfter) {
       if (opened) {
         for (size_t at = 0; at < dump.size(); at += 4096) EXPECT_TRUE(file.Write(&dump[at], 4096));
         EXPECT_EQ(file.Commit(), c.committed);
+        EXPECT_EQ(file.Error(), c.committed ? 0 : c.dataError + c.folderError);
       }
     }
     const std::vector<std::string> synced = {"data", "folder"};
@@ -121,11 +130,48 @@ TEST(DumpFile, DataIsSyncedBeforeTheRenameAndTheFolderAfter) {
   }
 }
 
+// Refused at Open, with the reason, rather than after the whole read. Otherwise an ordinary
+// user replaces root's dump, without its set-ID bits or its group's access.
+TEST(DumpFile, OpenRefusesWhatCouldNotReplaceTheDump) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "an ordinary user replacing root's dump";
+  struct Case {
+    const char* name;
+    const char* open;  // link: to /dev/null, through a target as long as a link holds
+    mode_t folder;
+    uint64_t room;  // for a new dump of 4096 bytes beside an old one of 1000
+    int error;      // of Open
+  };
+  const Case cases[] = {
+      {"OthersDumpWithoutItsGroup", "dump.bin", 0777, 4096, 0},
+      {"OthersDumpInAStickyFolder", "dump.bin", 01777, 4096, EPERM},
+      {"NoRoomBesideTheOldDump", "dump.bin", 0777, 4095, ENOSPC},
+      {"LinkTargetFillsTheBuffer", "link", 0777, 4096, ENAMETOOLONG},
+  };
+  const std::vector<uint8_t> dump(4096, 2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.Write("dump.bin", std::string(1000, 'o'));
+    std::filesystem::create_symlink(std::string(PATH_MAX - 9, '/') + "dev/null", dir.File("link"));
+    ASSERT_EQ(::chown(path.c_str(), 0, 12345) | ::chmod(path.c_str(), 07666), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), c.folder), 0);
+    DumpFile file({.space = [&](int, uint64_t& bytes) { return bytes = c.room, 0; }});
+    ASSERT_EQ(::setegid(65534) | ::seteuid(65534), 0);
+    const bool opened = file.Open(dir.File(c.open), dump.size());
+    EXPECT_EQ(file.Error(), c.error);
+    EXPECT_EQ(opened && file.Write(dump.data(), dump.size()) && file.Commit(), c.error == 0);
+    ASSERT_EQ(::seteuid(0) | ::setegid(0), 0);
+    EXPECT_EQ(static_cast<int>(std::filesystem::status(path).permissions()),
+              c.error ? 07666 : 0606);
+  }
+}
+
 // Written in place, the dump has no folder entry of its own to sync, but its data is
 // synced before the read is done, and a failure there fails the read.
 TEST(DumpFile, InPlaceDumpSyncsItsDataOnly) {
   std::vector<std::string> order;
-  DumpSyncs syncs;
+  DumpDisk syncs;
   syncs.data = [&](int) {
     order.push_back("data");
     return EIO;
