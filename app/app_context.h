@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "app/run_report.h"
 #include "app/window_job_host.h"
 #include "database/load_database.h"
 #include "flash/job_context.h"
+#include "run/run_report.h"
 
 // The host comes first among the bases, so that it exists before the context that refers
 // to it.

@@ -115,15 +115,17 @@ void ConsoleHost::ClearStatus() {
 }
 
 void ConsoleHost::ShowMessage(const std::string& text, const std::string& caption) {
-  if (beforePrompt)
-    beforePrompt();
+  log.Flush();  // the lines before the box go out first
+  if (onMessage)
+    onMessage(ShownMessage{caption, text});
   ClearStatus();
   std::fprintf(settings_.stream, "%s\n", Paint(caption + ": " + text, LogColour::Red).c_str());
 }
 
 bool ConsoleHost::AskOkCancel(const std::string& text, const std::string& caption) {
-  if (beforePrompt)
-    beforePrompt();
+  log.Flush();
+  if (onMessage)
+    onMessage(ShownMessage{caption, text});
   ClearStatus();
   const std::string question = caption + ": " + text;
   // Once a signal has asked to stop, nothing goes on: not even --yes answers OK.

@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "app/event_log.h"
-#include "app/run_report.h"
 #include "flash/job_host.h"
+#include "run/line_stream.h"
+#include "run/run_report.h"
 
 struct ConsoleSettings {
   bool colour = false;         // escape codes for the line colours
@@ -30,11 +30,16 @@ class ConsoleHost : public JobHost {
  public:
   explicit ConsoleHost(ConsoleSettings settings) : settings_(settings) {}
 
-  // The log the jobs write; its lines are printed as they become final (FinalLines).
-  EventLog log;
-
-  // Called before a question or a box, so that the lines before it are out first.
-  std::function<void()> beforePrompt;
+  // Told of each log line once it is final, after it was printed.
+  std::function<void(const LoggedLine&)> onLine;
+  // Told of each message box and question as it is shown.
+  std::function<void(const ShownMessage&)> onMessage;
+  // The log the jobs write; its lines are printed as they become final.
+  LineStream log{[this](const LoggedLine& line) {
+    PrintLine(line);
+    if (onLine)
+      onLine(line);
+  }};
   // The name of the job that is running, for the status line.
   std::function<std::string()> runningJob;
   // Told of each step of a block job: blocks done of all, seconds since it began.

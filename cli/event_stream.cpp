@@ -36,10 +36,16 @@ void EventStream::JobStarted(const JobRecord& job) {
 void EventStream::JobEnded(const JobRecord& job) {
   Write(json{{"event", "job_end"},
              {"job", job.name},
-             {"result", OutcomeName(job.result)},
-             {"bytes", job.bytes},
+             {"result", OutcomeWord(job)},
+             {"failure", FailureJson(job.Failure())},
+             {"bytes", job.result.bytes},
              {"seconds", job.seconds}}
-            .dump());
+            .dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void EventStream::Message(const ShownMessage& message) {
+  Write(json{{"event", "message"}, {"caption", message.caption}, {"text", message.text}}.dump(
+      -1, ' ', false, json::error_handler_t::replace));
 }
 
 void EventStream::Progress(const std::string& job, int position, int maximum, double seconds) {

@@ -6,6 +6,8 @@
 //   {"event":"progress","job":"read","percent":12,"bytes":2031616,
 //    "bytes_per_second":19876543.2,"seconds_left":2.9}             at most once a percent
 //   {"event":"job_end","job":"read","result":"ok","bytes":16777216,"seconds":0.84}
+//   {"event":"message","caption":"Flash programmator","text":"Device not found"}
+//       a message box or question, as it is shown
 //   {"event":"end","exit_code":0}                                    the last line
 // Each line is flushed as it is written. The shapes are documented in the man page and
 // stay as they are; new members may be added.
@@ -14,7 +16,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/run_report.h"
+#include "run/run_report.h"
 
 class EventStream {
  public:
@@ -24,6 +26,7 @@ class EventStream {
   void Line(const LoggedLine& line);
   void JobStarted(const JobRecord& job);
   void JobEnded(const JobRecord& job);
+  void Message(const ShownMessage& message);
   // `position` of `maximum` blocks of 32 KiB done after `seconds`; written only when the
   // percentage has moved on since the last one of this job.
   void Progress(const std::string& job, int position, int maximum, double seconds);

@@ -80,16 +80,12 @@ json DifferenceJson(const std::optional<FlashDifference>& d) {
 
 }  // namespace
 
-const char* OutcomeName(JobOutcome outcome) {
-  switch (outcome) {
-    case JobOutcome::Ok:
-      return "ok";
-    case JobOutcome::Cancelled:
-      return "cancelled";
-    case JobOutcome::Failed:
-      break;
-  }
-  return "failed";
+json FailureJson(const std::optional<JobFailure>& failure) {
+  if (!failure)
+    return nullptr;
+  return {{"reason", FailureWord(failure->reason)},
+          {"errno", failure->error != 0 ? json(failure->error) : json(nullptr)},
+          {"detail", failure->detail}};
 }
 
 const char* ColourName(LogColour colour) {
@@ -138,23 +134,29 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
     out["chip"] = chip;
   }
 
+  out["connection"] = nullptr;
+  if (const auto& failure = report.connection)
+    out["connection"] = {{"reason", ConnectWord(failure->reason)}, {"detail", failure->detail}};
+
   json jobs = json::array();
-  const JobRecord* lastDigests = nullptr;
+  const JobResult* lastDigests = nullptr;
   for (const JobRecord& job : report.jobs) {
+    const JobResult& r = job.result;
     json entry = {{"name", job.name},
                   {"file", job.file.empty() ? json(nullptr) : json(job.file)},
-                  {"result", OutcomeName(job.result)},
-                  {"bytes", job.bytes},
+                  {"result", OutcomeWord(job)},
+                  {"failure", FailureJson(job.Failure())},
+                  {"bytes", r.bytes},
                   {"seconds", job.seconds},
-                  {"mb_per_s", job.seconds > 0 ? job.bytes / job.seconds / 1e6 : 0.0}};
+                  {"mb_per_s", job.seconds > 0 ? r.bytes / job.seconds / 1e6 : 0.0}};
     if (job.name == "read" || job.name == "check" || job.name == "verify" || job.name == "reread") {
-      entry["mismatch"] = job.mismatch;
-      entry["difference"] = DifferenceJson(job.difference);
-      entry["digests"] = DigestsJson(job.digests);
-      entry["verification"] = VerificationJson(job.verification);
+      entry["mismatch"] = r.mismatch;
+      entry["difference"] = DifferenceJson(r.difference);
+      entry["digests"] = DigestsJson(r.digests);
+      entry["verification"] = VerificationJson(r.verification);
       // The second read vouches for the read before it; what was verified is the read's.
-      if (job.digests && job.name != "reread")
-        lastDigests = &job;
+      if (r.digests && job.name != "reread")
+        lastDigests = &r;
     }
     jobs.push_back(entry);
   }
@@ -163,6 +165,11 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
   // them.
   out["digests"] = lastDigests ? DigestsJson(lastDigests->digests) : json(nullptr);
   out["verification"] = lastDigests ? VerificationJson(lastDigests->verification) : json(nullptr);
+
+  json messages = json::array();
+  for (const ShownMessage& message : report.messages)
+    messages.push_back({{"caption", message.caption}, {"text", message.text}});
+  out["messages"] = messages;
 
   json log = json::array();
   for (const LoggedLine& line : report.log)

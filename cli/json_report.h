@@ -4,11 +4,12 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/run_report.h"
+#include "run/run_report.h"
 
-// The names the report gives a job's result and a log line's colour.
-const char* OutcomeName(JobOutcome outcome);
+// The name the report gives a log line's colour.
 const char* ColourName(LogColour colour);
+// null, or {"reason": WORD, "errno": N or null, "detail": TEXT}
+nlohmann::ordered_json FailureJson(const std::optional<JobFailure>& failure);
 // {"id": "001:007", "bus": 1, "device": 7, "port": "1-2.3" or null}
 nlohmann::ordered_json ProgrammerJson(const ProgrammerPlace& place);
 

@@ -13,15 +13,15 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/core/form_logic.h"
-#include "app/core/sequencer.h"
-#include "app/final_lines.h"
 #include "cli/console_host.h"
 #include "cli/database_search.h"
 #include "cli/event_stream.h"
 #include "cli/job_list.h"
 #include "cli/json_report.h"
 #include "database/load_database.h"
+#include "run/database_lines.h"
+#include "run/line_stream.h"
+#include "run/sequencer.h"
 
 namespace {
 
@@ -146,11 +146,14 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   JobContext ctx(host);
   RunReport report;
   EventStream events(eventsOut);
-  FinalLines lines(host.log, report, [&](const LoggedLine& line) {
-    host.PrintLine(line);
+  host.onLine = [&](const LoggedLine& line) {
+    report.log.push_back(line);
     events.Line(line);
-  });
-  host.beforePrompt = [&] { lines.Flush(); };
+  };
+  host.onMessage = [&](const ShownMessage& message) {
+    report.messages.push_back(message);
+    events.Message(message);
+  };
   host.runningJob = [&] { return report.jobs.empty() ? "" : report.jobs.back().name; };
   if (eventsOut != nullptr)
     host.onProgress = [&](int position, int maximum, double seconds) {
@@ -159,11 +162,16 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
     };
   RunOptions run{.verifyAfterWrite = !options.noVerify, .secondRead = !options.noVerify};
   run.jobStarted = [&](const JobRecord& job) {
-    lines.Flush();
+    host.log.Flush();
     events.JobStarted(job);
   };
   run.jobEnded = [&](const JobRecord& job) {
-    lines.Flush();
+    host.log.Flush();
+    // The system's own words for a file that failed, under the job's line.
+    const std::optional<JobFailure> failure = job.Failure();
+    if (failure && failure->error != 0 && failure->reason != FailureReason::Transfer)
+      host.PrintLine(
+          LoggedLine{"", LogColour::Red, "  " + std::string(std::strerror(failure->error))});
     events.JobEnded(job);
   };
 
@@ -182,15 +190,16 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
     host.AppendLine("Programmer " + PlaceText(place), LogColour::Purple);
   };
 
+  RunVerdict verdict = RunVerdict::Done;
   switch (jobs.kind) {
     case JobList::Kind::List:
       break;
     case JobList::Kind::Identify:
-      RunIdentify(ctx, report);
+      verdict = RunIdentify(ctx, report);
       break;
     case JobList::Kind::Diagnose:
       ctx.statusPath = jobs.statusFile.empty() ? DefaultStatusFile() : jobs.statusFile;
-      RunDiagnose(ctx, report, run);
+      verdict = RunDiagnose(ctx, report, run);
       break;
     case JobList::Kind::Start: {
       JobSelection selection = jobs.selection;
@@ -201,19 +210,19 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
       selection.hashCheckMode = manual ? HashCheckMode::Manual : HashCheckMode::Auto;
       // A check goes on past a difference to say where and how the flash differs.
       ctx.compareWholeFlash = true;
-      RunStart(ctx, report, selection, run);
+      verdict = RunStart(ctx, report, selection, run);
       break;
     }
   }
-  lines.Flush();
+  host.log.Flush();
   host.ClearStatus();
-  if (report.connectFailed && !ctx.device && report.programmersFound.size() > 1)
+  if (report.connection && report.connection->reason == ConnectReason::Several)
     std::fprintf(stderr,
                  "flashwrendel-cli: choose one with --device BUS:DEV or --device PORT "
                  "(flashwrendel-cli list shows them)\n");
 
   // A signal that stopped nothing (one after the last job) leaves the run's own code.
-  const int code = ExitCodeOf(JudgeRun(report));
+  const int code = ExitCodeOf(verdict);
   events.End(code);
   if (options.json)
     std::cout << ReportJson(report, database, code)

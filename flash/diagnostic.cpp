@@ -1,6 +1,7 @@
 // The hidden bench test behind Test!: reads the chip's lock register through raw bus
 // cycles, programs a 16-word pattern and counts how long status bit 6 keeps toggling.
 #include <array>
+#include <cerrno>
 #include <cstdio>
 
 #include "base/log_text.h"
@@ -33,7 +34,7 @@ bool Stopped(JobContext& ctx, DiagnosticResult& result) {
     return false;
   CloseProgrammer(ctx.session.handle);
   ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
-  result.cancelled = true;
+  result.failure = JobFailure{FailureReason::Cancelled, 0, ""};
   return true;
 }
 
@@ -41,21 +42,20 @@ bool Stopped(JobContext& ctx, DiagnosticResult& result) {
 
 DiagnosticResult StatusTest(JobContext& ctx) {
   DiagnosticResult result;
-  // The test is a run of its own: a Cancel left from an earlier Start means nothing here.
-  ctx.cancelFlag = false;
   JobFile status = OpenJobFile(ctx.statusPath, "wb");
   if (!status) {
+    result.failure = JobFailure{FailureReason::FileOpen, errno, ctx.statusPath};
     ctx.host.AppendLine(Stamped(ctx, "[%s] Can't create status file: %s", ctx.statusPath),
                         LogColour::Red);
     return result;
   }
-  result.connecting = true;
-  IdentificationRecord found;
-  if (ConnectAndIdentify(ctx, &found) != 1) {
+  const IdentifyOutcome identified = ConnectAndIdentify(ctx);
+  if (!identified.Ok()) {
+    result.connection = identified.failure;
     Stopped(ctx, result);  // identification closed the link itself
     return result;
   }
-  result.identification = found;
+  result.identification = identified.identified;
   const ProgrammerLink& link = ctx.session.handle;
 
   if (Stopped(ctx, result))
@@ -79,7 +79,7 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   BusWrite(link, 0x01F, 0x29);
   SetAddress(link, 0, 0, 0, 0x1F);
 
-  bool written = true;  // every line reached status.txt
+  int writeError = 0;  // of the first line that did not reach status.txt
   int cycles = 0;
   std::array<uint8_t, 4> last{};
   uint8_t first = 0;
@@ -91,7 +91,7 @@ DiagnosticResult StatusTest(JobContext& ctx) {
     last = ReadFour(link);
     second = last[1];
     if (std::fprintf(status.get(), "Cycle %d ==> %x : %x\n", cycles, first, second) < 0)
-      written = false;
+      writeError = writeError != 0 ? writeError : errno;
     ++cycles;
   } while (((first ^ second) & kToggleBit) != 0 && cycles < kMaxCycles);
 
@@ -100,10 +100,11 @@ DiagnosticResult StatusTest(JobContext& ctx) {
   ctx.host.AppendLine("Status register: " + FourBytes(last) + ", cycles: " + std::to_string(cycles),
                       LogColour::Purple);
   CloseProgrammer(ctx.session.handle);
-  if (!CloseWritten(status) || !written) {
+  if (!CloseWritten(status) || writeError != 0) {
+    result.failure =
+        JobFailure{FailureReason::FileWrite, writeError != 0 ? writeError : errno, ctx.statusPath};
     ctx.host.AppendLine(Stamped(ctx, "[%s] File write error: %s", ctx.statusPath), LogColour::Red);
     return result;
   }
-  result.code = kCommandOk;
   return result;
 }

@@ -15,9 +15,14 @@ const std::array<const char*, 4> kSpinner = {"|", "/", "\xE2\x80\x93", "\\"};
 
 enum class PollOutcome { Polled, DeviceFailed, Broken };
 
-uint8_t Status(JobContext& ctx, const std::string& line, LogColour colour = LogColour::Red) {
+// The job's status line, rewritten with its progress or its failure.
+void Status(JobContext& ctx, const std::string& line, LogColour colour = LogColour::Green) {
   ctx.host.ReplaceLastLine(line, colour);
-  return colour == LogColour::Red ? kCommandFailed : kCommandOk;
+}
+
+std::optional<JobFailure> Failed(JobContext& ctx, const std::string& line, JobFailure failure) {
+  Status(ctx, line, LogColour::Red);
+  return failure;
 }
 
 // One bank's step of a polling pass. `brokenCheckAnswer` is the EraseCheck answer that
@@ -47,7 +52,7 @@ bool KnownState(uint8_t state) {
 
 }  // namespace
 
-uint8_t EraseFlash(JobContext& ctx) {
+std::optional<JobFailure> EraseFlash(JobContext& ctx) {
   const ProgrammerLink& link = ctx.session.handle;
   const bool dual = ctx.session.module.dualBank != 0;
   uint8_t st1 = 1;
@@ -56,16 +61,18 @@ uint8_t EraseFlash(JobContext& ctx) {
   unsigned spinner = 0;
   ctx.host.ProcessEvents();  // a Cancel pending from before the job
   if (CancelledBeforeStart(ctx))
-    return kCommandFailed;
+    return JobFailure{FailureReason::Cancelled, 0, ""};
   const double start = ctx.now();
 
   ctx.host.AppendLine(LogText("[%s] Start erasing flash", {TimeText(start)}), LogColour::Green);
   ctx.host.AppendLine(" ", LogColour::Green);
 
   if (FlashReset(link) != kCommandOk)
-    return Status(ctx, Stamped(ctx, "[%s] Can't reset flash - device not ready"));
+    return Failed(ctx, Stamped(ctx, "[%s] Can't reset flash - device not ready"),
+                  TransferFailure(link));
   const auto notReady = [&] {
-    return Status(ctx, Stamped(ctx, "[%s] Can't erase flash - device not ready"));
+    return Failed(ctx, Stamped(ctx, "[%s] Can't erase flash - device not ready"),
+                  TransferFailure(link));
   };
   if (EraseInit(link, kBankFirst) != kCommandOk)
     return notReady();
@@ -78,22 +85,24 @@ uint8_t EraseFlash(JobContext& ctx) {
 
   do {
     if (CancelRequested(ctx))
-      return Status(ctx, Stamped(ctx, "[%s] Operation cancelled"));
+      return Failed(ctx, Stamped(ctx, "[%s] Operation cancelled"),
+                    JobFailure{FailureReason::Cancelled, 0, ""});
     PollOutcome outcome = PollBank(link, kBankFirst, st1, 3);
     if (outcome == PollOutcome::Polled && dual)
       outcome = PollBank(link, kBankSecond, st0, 0xFF);
     if (outcome == PollOutcome::DeviceFailed)
       return notReady();
     if (outcome == PollOutcome::Broken)
-      return Status(ctx, Stamped(ctx, "[%s] Can't erase flash - flash brocken"));
+      return Failed(ctx, Stamped(ctx, "[%s] Can't erase flash - flash brocken"),
+                    JobFailure{FailureReason::EraseFailed, 0, "flash brocken"});
     if (!KnownState(st1) || !KnownState(st0)) {
-      Status(ctx, Stamped(ctx, "[%s] Flash erase error"));
-      ctx.host.AppendLine(Hex(st1) + "-" + Hex(st0), LogColour::Red);
-      return kCommandFailed;
+      const std::string states = Hex(st1) + "-" + Hex(st0);
+      Status(ctx, Stamped(ctx, "[%s] Flash erase error"), LogColour::Red);
+      ctx.host.AppendLine(states, LogColour::Red);
+      return JobFailure{FailureReason::EraseFailed, 0, "erase states " + states};
     }
     if (++passes == kPassesPerSpinnerStep) {
-      Status(ctx, LogText("Erasing... %c", {kSpinner[spinner % kSpinner.size()]}),
-             LogColour::Green);
+      Status(ctx, LogText("Erasing... %c", {kSpinner[spinner % kSpinner.size()]}));
       ++spinner;
       passes = 0;
     }
@@ -101,21 +110,21 @@ uint8_t EraseFlash(JobContext& ctx) {
   } while (st1 != 0 || st0 != 0);
 
   const double end = ctx.now();
-  return Status(
-      ctx,
-      LogText("[%s] Flash erase done, %s", {TimeText(end), TimeText(ElapsedValue(start, end))}),
-      LogColour::Green);
+  Status(ctx,
+         LogText("[%s] Flash erase done, %s", {TimeText(end), TimeText(ElapsedValue(start, end))}));
+  return std::nullopt;
 }
 
 JobResult EraseJob(JobContext& ctx) {
   JobResult result;
-  if (EraseFlash(ctx) != kCommandOk)
+  result.failure = EraseFlash(ctx);
+  if (!result.Ok())
     return result;
   if (FlashReset(ctx.session.handle) != kCommandOk) {
     ctx.host.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
+    result.failure = TransferFailure(ctx.session.handle);
     return result;
   }
-  result.code = kCommandOk;
   result.bytes = FlashBytes(ctx);
   return result;
 }

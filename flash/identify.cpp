@@ -17,11 +17,16 @@ void CloseOnly(ProgrammerLink& link) {
   link.handle = nullptr;
 }
 
-// Failure after the link was opened: the box, then the close.
-int FailWithBox(JobContext& ctx, const char* text) {
-  ctx.host.ShowMessage(text, kProgrammerCaption);
+IdentifyOutcome Failed(ConnectReason reason, std::string detail) {
+  return IdentifyOutcome{ConnectFailure{reason, std::move(detail)}, {}};
+}
+
+// A request after the link was opened failed: the box, then the close.
+IdentifyOutcome DeviceFailed(JobContext& ctx) {
+  ctx.host.ShowMessage("Device error", kProgrammerCaption);
+  const JobFailure transfer = TransferFailure(ctx.session.handle);
   CloseOnly(ctx.session.handle);
-  return 0;
+  return Failed(ConnectReason::Device, transfer.detail);
 }
 
 // A stop the host sees at once (a signal to a terminal program) ends identification
@@ -33,12 +38,17 @@ bool StopPending(JobContext& ctx) {
   return true;
 }
 
-// An OK/Cancel question; on Cancel the link is closed and identification ends.
-bool GoOn(JobContext& ctx, const char* question) {
+IdentifyOutcome Stopped() {
+  return Failed(ConnectReason::Cancelled, "");
+}
+
+// An OK/Cancel question; on Cancel the link is closed and identification ends, declined
+// (or cancelled, when a stop made the answer Cancel).
+std::optional<IdentifyOutcome> Declined(JobContext& ctx, const char* question) {
   if (ctx.host.AskOkCancel(question, kProgrammerCaption))
-    return true;
+    return std::nullopt;
   CloseOnly(ctx.session.handle);
-  return false;
+  return ctx.host.CancelPending() ? Stopped() : Failed(ConnectReason::Declined, question);
 }
 
 void Identified(JobContext& ctx, const std::string& text) {
@@ -50,7 +60,7 @@ std::string IdBytes(const std::array<uint8_t, 4>& id) {
 }
 
 // The fixed module mode: a 64M two-bank module with a 16-bit bus, no chip ID read.
-int IdentifySharpModule(JobContext& ctx, IdentificationRecord* found) {
+IdentifyOutcome IdentifySharpModule(JobContext& ctx) {
   FlashSession& s = ctx.session;
   s.module = ModuleRecord{kNoModule, 64, 1};
   Identified(ctx, "Flash module used as china-sharp like module.");
@@ -59,50 +69,53 @@ int IdentifySharpModule(JobContext& ctx, IdentificationRecord* found) {
   // the wrong write opcode, so the standard one is used.
   s.chip.writeMode = 0;
   if (StopPending(ctx))
-    return 0;
+    return Stopped();
   if (SetBus16(s.handle) != kCommandOk)
-    return FailWithBox(ctx, "Device error");
+    return DeviceFailed(ctx);
   s.blockCount = 2048;
   ctx.digests.Reset();
-  if (found != nullptr)
-    *found = IdentificationOf(s, {});
-  return 1;
+  return IdentifyOutcome{std::nullopt, IdentificationOf(s, {})};
 }
 
 }  // namespace
 
-int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
+IdentifyOutcome ConnectAndIdentify(JobContext& ctx) {
   FlashSession& s = ctx.session;
   if (ctx.host.CancelPending())
-    return 0;
+    return Stopped();
   const LinkStatus link = OpenProgrammerLink(s.handle, ctx.bindUsb, ctx.device, ctx.usbDevices,
                                              [&ctx] { return ctx.host.CancelPending(); });
   if (s.handle.opened && ctx.programmerOpened)
     ctx.programmerOpened(*s.handle.opened);
   if (link == LinkStatus::Stopped)
-    return 0;
+    return Stopped();
   if (link != LinkStatus::Ok) {
-    ctx.host.ShowMessage(LinkMessage(link, s.handle), kProgrammerCaption);
-    return 0;
+    const std::string message = LinkMessage(link, s.handle);
+    ctx.host.ShowMessage(message, kProgrammerCaption);
+    if (link == LinkStatus::DeviceError)
+      return Failed(ConnectReason::Device,
+                    s.handle.fault ? TransferFaultText(*s.handle.fault) : "");
+    return Failed(ConnectReasonOf(link), message);
   }
 
   uint8_t type = 0;
   if (StopPending(ctx))
-    return 0;
+    return Stopped();
   if (GetModuleType(s.handle, type) != kCommandOk)
-    return FailWithBox(ctx, "Device error");
+    return DeviceFailed(ctx);
   if (ctx.isSharp)
-    return IdentifySharpModule(ctx, found);
+    return IdentifySharpModule(ctx);
 
-  if (type == kNoModule && !GoOn(ctx, "Flash module is probably missing. To continue?"))
-    return 0;
+  if (type == kNoModule)
+    if (auto declined = Declined(ctx, "Flash module is probably missing. To continue?"))
+      return *declined;
   s.module = ModuleRecord{};
   s.module.moduleId = type;
   IdentifiedAs known;
   known.module = FindModule(ctx.database, s.module);
   if (!known.module) {
-    if (!GoOn(ctx, "Flash module unknown. To try as standart 64M module?"))
-      return 0;
+    if (auto declined = Declined(ctx, "Flash module unknown. To try as standart 64M module?"))
+      return *declined;
     Identified(ctx,
                LogText("Flash module type unknown (%X). Used as 64M module.", {HexUpper(type)}));
     // 64 MiB modules are built with two banks.
@@ -112,9 +125,9 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
 
   std::array<uint8_t, 4> id{};
   if (StopPending(ctx))
-    return 0;
+    return Stopped();
   if (GetChipId(s.handle, id) != kCommandOk)
-    return FailWithBox(ctx, "Device error");
+    return DeviceFailed(ctx);
   s.chip.chipId = id;
   known.chipRead = true;
   const bool vendorKnown = FindVendor(ctx.database, id[0], known.vendor);
@@ -125,16 +138,17 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
     chipText = vendorKnown ? LogText("%s, %s", {vendor, s.chip.chipName})
                            : LogText("Chip %s", {s.chip.chipName});
   } else if (s.module.dualBank == 1) {
-    if (!GoOn(ctx, "Chip unknown. To try as standart 16bit flash chip?"))
-      return 0;
+    if (auto declined = Declined(ctx, "Chip unknown. To try as standart 16bit flash chip?"))
+      return *declined;
     chipText = vendorKnown ? LogText("%s, chip unknown (%x %x %x %x)",
                                      {vendor, Hex(id[0]), Hex(id[1]), Hex(id[2]), Hex(id[3])})
                            : "Chip unknown (" + IdBytes(id) + ")";
     s.chip.busWidth = 16;
     s.chip.writeMode = 0;  // the standard write opcode, never one left from another chip
   } else {
-    if (!GoOn(ctx, "Chip detecting fault. Try as one bank module with 8bit chip?"))
-      return 0;
+    if (auto declined =
+            Declined(ctx, "Chip detecting fault. Try as one bank module with 8bit chip?"))
+      return *declined;
     chipText = "Chip changed to 8bit (" + IdBytes(id) + ")";
     s.chip.busWidth = 8;
     s.chip.writeMode = 0;
@@ -157,14 +171,12 @@ int ConnectAndIdentify(JobContext& ctx, IdentificationRecord* found) {
   }
 
   if (StopPending(ctx))
-    return 0;
+    return Stopped();
   const uint8_t bus = s.chip.busWidth == 16 ? SetBus16(s.handle) : SetBus8(s.handle);
   if (bus != kCommandOk)
-    return FailWithBox(ctx, "Device error");
+    return DeviceFailed(ctx);
   ctx.digests.Reset();
-  if (found != nullptr)
-    *found = IdentificationOf(s, known);
-  return 1;
+  return IdentifyOutcome{std::nullopt, IdentificationOf(s, known)};
 }
 
 uint8_t SelectBankForBlock(JobContext& ctx, int index) {

@@ -2,14 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 JobFile OpenJobFile(const std::string& path, const char* mode) {
   JobFile file(std::fopen(path.c_str(), mode));
   if (!file)
     return file;
   struct stat st {};
-  if (fstat(fileno(file.get()), &st) == 0 && S_ISDIR(st.st_mode))
+  if (fstat(fileno(file.get()), &st) == 0 && S_ISDIR(st.st_mode)) {
     file.reset();
-  else
+    errno = EISDIR;
+  } else
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
   return file;
 }

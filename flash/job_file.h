@@ -15,9 +15,9 @@ struct FileCloser {
 };
 using JobFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// fopen with `mode`; null when it fails or the path names a directory (which "rb" would
-// open on Linux and then fail every read). Unbuffered: the jobs move whole 32 KiB blocks,
-// each then one system call rather than split at the edge of a 4 KiB stdio buffer.
+// fopen with `mode`; null, errno telling why, when it fails or the path names a directory (which
+// "rb" would open on Linux and then fail every read). Unbuffered: the jobs move whole 32 KiB
+// blocks, each then one system call rather than split at the edge of a 4 KiB stdio buffer.
 JobFile OpenJobFile(const std::string& path, const char* mode);
 
 // Size of a regular file; nothing for pipes, devices and the like.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "flash/failure.h"
 #include "flash/flash_difference.h"
 #include "flash/job_selection.h"
 
@@ -52,24 +53,45 @@ struct IdentificationRecord {
   int32_t blockCount = 0;
 };
 
-// What one job did. `code` is the job's own result: 0 done, 255 failed (its Red line
-// written).
+// What one job did: nothing failed, or why it did (its Red line written). A verify or
+// check may keep what it found of a difference also when it failed for another reason.
 struct JobResult {
-  uint8_t code = 0xFF;
+  std::optional<JobFailure> failure;
   uint64_t bytes = 0;                  // flash bytes handled before the job ended
   bool mismatch = false;               // a check found the flash different from its file
   std::optional<DigestTexts> digests;  // a read or check that finished
   std::optional<VerificationRecord> verification;  // of those digests
   std::optional<FlashDifference> difference;       // a whole-flash compare that differed
 
-  bool Ok() const { return code == 0; }
+  bool Ok() const { return !failure; }
+  // The job's result as the programmer's commands give theirs: 0 done, 0xFF failed.
+  uint8_t Code() const { return Ok() ? 0 : 0xFF; }
+  bool Cancelled() const { return failure && failure->reason == FailureReason::Cancelled; }
 };
 
-// What the bench diagnostic did: its result, whether it got as far as connecting (its
-// status file was made) and what it identified.
+// A job that failed before it handled any of the flash.
+inline JobResult FailedJob(JobFailure failure) {
+  JobResult result;
+  result.failure = std::move(failure);
+  return result;
+}
+
+// Connection and identification: the module and chip, or why there are none (the box or
+// question shown, the link closed).
+struct IdentifyOutcome {
+  std::optional<ConnectFailure> failure;
+  IdentificationRecord identified;  // when nothing failed
+
+  bool Ok() const { return !failure; }
+};
+
+// What the bench diagnostic did: why it failed (its status file, or its connection), and
+// what it identified.
 struct DiagnosticResult {
-  uint8_t code = 0xFF;
-  bool connecting = false;
-  bool cancelled = false;  // stopped by the operator (a signal), its line written
+  std::optional<JobFailure> failure;
+  std::optional<ConnectFailure> connection;  // connecting failed
   std::optional<IdentificationRecord> identification;
+
+  bool Ok() const { return !failure && !connection; }
+  uint8_t Code() const { return Ok() ? 0 : 0xFF; }
 };

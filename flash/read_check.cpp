@@ -1,8 +1,10 @@
 // The jobs that read the whole flash: the read (into a dump file), the check (against a
-// file) and the second read that vouches for a new dump before anything is erased. The
-// three digests are fed from every block read.
+// file, also the verify after a write) and the second read that vouches for a new dump
+// before anything is erased. One loop reads the blocks; what a job does with each block
+// is a list of small uses: write the dump, compare with a file, feed the digests.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -19,10 +21,8 @@
 
 namespace {
 
-enum class Purpose { Read, Check, SecondRead };
-
-// The lines of each purpose: its heading, the placeholder the progress replaces, the
-// progress and the done line.
+// The lines of a pass: its heading, the placeholder the progress replaces, the progress
+// and the done line.
 struct PassTexts {
   const char* start;
   const char* placeholder;
@@ -30,18 +30,154 @@ struct PassTexts {
   const char* done;
 };
 
-PassTexts TextsOf(Purpose purpose) {
-  switch (purpose) {
-    case Purpose::Read:
-      return {"[%s] Start read to %s", "Reading...", "Reading %d%", "[%s] Read done, %s"};
-    case Purpose::Check:
-      return {"[%s] Start check with %s", "Checking...", "Checking %d%", "[%s] Check done, %s"};
-    case Purpose::SecondRead:
-      break;
+constexpr PassTexts kReadTexts{"[%s] Start read to %s", "Reading...", "Reading %d%",
+                               "[%s] Read done, %s"};
+constexpr PassTexts kCheckTexts{"[%s] Start check with %s", "Checking...", "Checking %d%",
+                                "[%s] Check done, %s"};
+constexpr PassTexts kSecondReadTexts{"[%s] Start second read to compare with %s",
+                                     "Reading again...", "Reading again %d%",
+                                     "[%s] Second read done, %s"};
+
+// Why a pass stopped, and the line that says so in place of the progress line.
+struct PassStop {
+  JobFailure failure;
+  std::string line;
+};
+using MaybeStop = std::optional<PassStop>;
+
+// One thing a pass does with every block it reads, in block order.
+class BlockUse {
+ public:
+  virtual ~BlockUse() = default;
+  virtual MaybeStop Take(int index, const uint8_t* block) = 0;
+  // After the last block.
+  virtual MaybeStop Finish() { return std::nullopt; }
+};
+
+// Writes the blocks into the dump, which is only put in place once whole.
+class DumpWriter : public BlockUse {
+ public:
+  DumpWriter(JobContext& ctx, const std::string& path) : ctx_(ctx), path_(path) {}
+  bool Open() { return dump_.Open(path_, FlashBytes(ctx_)); }
+  int Error() const { return dump_.Error(); }
+  MaybeStop Take(int, const uint8_t* block) override {
+    if (dump_.Write(block, kBlockSize))
+      return std::nullopt;
+    return Stop(FailureReason::FileWrite);
   }
-  return {"[%s] Start second read to compare with %s", "Reading again...", "Reading again %d%",
-          "[%s] Second read done, %s"};
-}
+  // A dump is only done once all of it is on the disk under its name: an erase may follow
+  // in this same Start.
+  MaybeStop Finish() override {
+    if (dump_.Commit())
+      return std::nullopt;
+    return Stop(FailureReason::FileSync);
+  }
+
+ private:
+  PassStop Stop(FailureReason reason) const {
+    return {JobFailure{reason, dump_.Error(), path_},
+            Stamped(ctx_, "[%s] File write error: %s", path_)};
+  }
+  JobContext& ctx_;
+  const std::string& path_;
+  DumpFile dump_;
+};
+
+// Compares the blocks with a file of exactly the flash's size: to the first difference,
+// or through the whole flash, counting where and how the two differ.
+class FileComparer : public BlockUse {
+ public:
+  FileComparer(JobContext& ctx, const std::string& path, bool wholeFlash, const char* differsLine)
+      : ctx_(ctx), path_(path), differsLine_(differsLine), reference_(kBlockSize) {
+    if (wholeFlash)
+      difference_.emplace(ctx.session.blockCount, ctx.session.module.dualBank != 0, kBlockSize);
+  }
+
+  // A file that cannot be opened, or is not the flash's size (refused at once rather than
+  // after reading the flash up to where the file ends).
+  std::optional<JobFailure> Open() {
+    file_ = OpenJobFile(path_, "rb");
+    if (!file_) {
+      const int error = errno;
+      ctx_.host.AppendLine(Stamped(ctx_, "[%s] File open error: %s", path_), LogColour::Red);
+      return JobFailure{FailureReason::FileOpen, error, path_};
+    }
+    const std::optional<uint64_t> size = RegularFileSize(file_.get());
+    if (const auto refusal = FileSizeRefusal(ctx_, path_, size)) {
+      ctx_.host.AppendLine(*refusal, LogColour::Red);
+      return JobFailure{
+          *size < FlashBytes(ctx_) ? FailureReason::FileTooShort : FailureReason::FileTooLong, 0,
+          path_};
+    }
+    return std::nullopt;
+  }
+
+  MaybeStop Take(int index, const uint8_t* block) override {
+    const size_t got = ReadUpTo(file_.get(), reference_.data(), kBlockSize);
+    if (got != kBlockSize) {
+      const bool error = std::ferror(file_.get()) != 0;
+      return PassStop{JobFailure{error ? FailureReason::FileRead : FailureReason::FileTooShort,
+                                 error ? errno : 0, path_},
+                      ShortBlockLine(ctx_, file_.get(), path_, index, got)};
+    }
+    if (difference_) {
+      // Matching blocks cost one memcmp inside; only differing ones are looked into.
+      difference_->Add(index, block, reference_.data(), kBlockSize);
+      return std::nullopt;
+    }
+    if (std::memcmp(block, reference_.data(), kBlockSize) == 0)
+      return std::nullopt;
+    firstDiffers_ = true;
+    return Differs();
+  }
+
+  MaybeStop Finish() override {
+    if (!Found())
+      return std::nullopt;
+    return Differs();
+  }
+
+  // Whether a difference has been found so far.
+  bool Found() const { return firstDiffers_ || (difference_ && difference_->Differs()); }
+  // Where and how, for a whole-flash compare that found one.
+  std::optional<FlashDifference> Difference() const {
+    if (!difference_ || !difference_->Differs())
+      return std::nullopt;
+    return difference_->Result();
+  }
+
+ private:
+  PassStop Differs() const {
+    return {JobFailure{FailureReason::Mismatch, 0, path_}, Stamped(ctx_, differsLine_)};
+  }
+  JobContext& ctx_;
+  const std::string& path_;
+  const char* differsLine_;
+  JobFile file_;
+  std::vector<uint8_t> reference_;
+  std::optional<FlashDifferenceAccumulator> difference_;
+  bool firstDiffers_ = false;
+};
+
+// Feeds the three digests. Once the flash differs from its file the job fails and its
+// digests are never finished, so the rest is not fed.
+class DigestFeeder : public BlockUse {
+ public:
+  DigestFeeder(DigestStates& digests, const FileComparer* comparer)
+      : digests_(digests), comparer_(comparer) {}
+  MaybeStop Take(int, const uint8_t* block) override {
+    if (comparer_ == nullptr || !comparer_->Found()) {
+      MD5Update(digests_.md5, block, kBlockSize);
+      SHA1Update(digests_.sha1, block, kBlockSize);
+      AgiCrcUpdate(digests_.crc, block, kBlockSize);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  DigestStates& digests_;
+  const FileComparer* comparer_;
+};
 
 DigestTexts FinishDigests(DigestStates& d) {
   return {MD5Hex(MD5Final(d.md5)), SHA1Hex(SHA1Final(d.sha1)), AgiCrcText(d.crc)};
@@ -54,172 +190,174 @@ void ShowDigests(JobContext& ctx, const DigestTexts& texts) {
   ctx.host.ShowDigest(DigestKind::CRC, texts.crc);
 }
 
-JobResult& Fail(JobContext& ctx, JobResult& result, const std::string& line) {
-  ctx.host.ReplaceLastLine(line, LogColour::Red);
-  return result;
-}
-
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// One pass over the whole flash. `firstDigests`: for a second read, the first read's
-// digests, which are what it compares when the dump cannot be read back (a device or a
-// FIFO); it then opens nothing.
-JobResult ReadPass(JobContext& ctx, Purpose purpose, const std::string& path,
-                   const DigestTexts* firstDigests = nullptr) {
+// What every pass does before it opens anything: the events, the Cancel pending, the
+// flash reset. A failure has its line written.
+std::optional<JobFailure> BeginPass(JobContext& ctx, bool clearsDigest) {
+  ctx.host.ProcessEvents();
+  if (clearsDigest)
+    ctx.host.ShowDigest(DigestKind::MD5, "");
+  if (CancelledBeforeStart(ctx))
+    return JobFailure{FailureReason::Cancelled, 0, ""};
+  if (FlashReset(ctx.session.handle) != kCommandOk) {
+    ctx.host.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
+    return TransferFailure(ctx.session.handle);
+  }
+  return std::nullopt;
+}
+
+// The blocks of the whole flash, each handed to every use in turn, then the uses'
+// finish. A stop writes its line and ends the pass; what a comparer found is kept.
+JobResult ReadBlocks(JobContext& ctx, const PassTexts& texts, const std::string& path,
+                     const std::vector<BlockUse*>& uses, const FileComparer* comparer,
+                     double& start) {
   JobHost& host = ctx.host;
   const FlashSession& s = ctx.session;
-  const PassTexts texts = TextsOf(purpose);
-  const bool reading = purpose == Purpose::Read;
-  const bool againstDigests = purpose == Purpose::SecondRead && !IsRegularFile(path);
-  const bool againstFile = !reading && !againstDigests;
-  // The second read always looks at the whole flash: it is what the operator is told
-  // instead of an erase.
-  const bool wholeFlash = purpose == Purpose::SecondRead || ctx.compareWholeFlash;
   JobResult result;
-
-  host.ProcessEvents();
-  if (purpose != Purpose::SecondRead)
-    host.ShowDigest(DigestKind::MD5, "");
-  if (CancelledBeforeStart(ctx))
-    return result;
-
-  if (FlashReset(s.handle) != kCommandOk) {
-    host.AppendLine(Stamped(ctx, "[%s] Can't reset flash - device not ready"), LogColour::Red);
-    return result;
-  }
-  DumpFile dump;
-  JobFile file;
-  if (reading ? !dump.Open(path) : againstFile && !(file = OpenJobFile(path, "rb"))) {
-    host.AppendLine(Stamped(ctx, "[%s] File open error: %s", path), LogColour::Red);
-    return result;
-  }
-  if (againstFile) {
-    // Refused at once rather than after reading the flash up to where the file ends.
-    if (const auto refusal = FileSizeRefusal(ctx, path, RegularFileSize(file.get()))) {
-      host.AppendLine(*refusal, LogColour::Red);
-      return result;
-    }
-  }
-  if (purpose == Purpose::SecondRead)
-    ctx.digests.Reset();
-
-  const double start = ctx.now();
+  start = ctx.now();
   host.AppendLine(LogText(texts.start, {TimeText(start), path}), LogColour::Green);
   host.AppendLine(texts.placeholder, LogColour::Green);
   host.StartProgress(s.blockCount);
 
-  std::vector<uint8_t> block(kBlockSize);
-  std::vector<uint8_t> reference(againstFile ? kBlockSize : 0);
-  std::optional<FlashDifferenceAccumulator> difference;
-  if (againstFile && wholeFlash)
-    difference.emplace(s.blockCount, s.module.dualBank != 0, kBlockSize);
-  bool differs = false;
-  // A job that fails after it found a difference still hands back what it found.
-  const auto stop = [&](const std::string* line) -> JobResult& {
-    if (differs) {
+  const auto stop = [&](std::optional<PassStop> why) -> JobResult& {
+    if (comparer != nullptr && comparer->Found()) {
       result.mismatch = true;
-      result.difference = difference->Result();
+      result.difference = comparer->Difference();
     }
-    return line == nullptr ? result : Fail(ctx, result, *line);
+    if (why) {
+      host.ReplaceLastLine(why->line, LogColour::Red);
+      result.failure = why->failure;
+    }
+    return result;
   };
+  std::vector<uint8_t> block(kBlockSize);
   for (int i = 0; i < s.blockCount; ++i) {
-    if (CancelRequested(ctx)) {
-      const std::string line = Stamped(ctx, "[%s] Operation cancelled");
-      return stop(&line);
+    if (CancelRequested(ctx))
+      return stop(
+          PassStop{JobFailure{FailureReason::Cancelled}, Stamped(ctx, "[%s] Operation cancelled")});
+    if (SelectBankForBlock(ctx, i) != kCommandOk) {
+      stop(std::nullopt);  // its line written
+      result.failure = TransferFailure(s.handle);
+      return result;
     }
-    if (SelectBankForBlock(ctx, i) != kCommandOk)
-      return stop(nullptr);  // its line written
-    if (ReadBlock(s.handle, block.data(), kBlockSize >> 8, kBlockSize & 0xFF) != kCommandOk) {
-      const std::string line = Stamped(ctx, "[%s] Read error");
-      return stop(&line);
-    }
+    if (ReadBlock(s.handle, block.data(), kBlockSize >> 8, kBlockSize & 0xFF) != kCommandOk)
+      return stop(PassStop{TransferFailure(s.handle), Stamped(ctx, "[%s] Read error")});
     host.ReplaceLastLine(ProgressLine(texts.progress, i, s.blockCount), LogColour::Green);
-    if (reading) {
-      if (!dump.Write(block.data(), kBlockSize))
-        return Fail(ctx, result, Stamped(ctx, "[%s] File write error: %s", path));
-    } else if (againstFile) {
-      const size_t got = ReadUpTo(file.get(), reference.data(), kBlockSize);
-      if (got != kBlockSize) {
-        const std::string line = ShortBlockLine(ctx, file.get(), path, i, got);
-        return stop(&line);
-      }
-      if (difference) {
-        // Matching blocks cost one memcmp inside; only differing ones are looked into.
-        difference->Add(i, block.data(), reference.data(), kBlockSize);
-        differs = difference->Differs();
-      } else if (std::memcmp(block.data(), reference.data(), kBlockSize) != 0) {
-        result.mismatch = true;
-        return Fail(ctx, result, Stamped(ctx, "[%s] Byte to byte check with file FAILED"));
-      }
-    }
-    // Once the flash differs the job fails, and its digests are never finished.
-    if (!differs) {
-      MD5Update(ctx.digests.md5, block.data(), kBlockSize);
-      SHA1Update(ctx.digests.sha1, block.data(), kBlockSize);
-      AgiCrcUpdate(ctx.digests.crc, block.data(), kBlockSize);
-    }
+    for (BlockUse* use : uses)
+      if (MaybeStop why = use->Take(i, block.data()))
+        return stop(why);
     result.bytes += kBlockSize;
     host.StepProgress();
     host.ProcessEvents();
   }
-  if (differs) {
-    result.mismatch = true;
-    result.difference = difference->Result();
-    Fail(ctx, result,
-         Stamped(ctx, purpose == Purpose::SecondRead ? "[%s] Second read differs from the dump"
-                                                     : "[%s] Byte to byte check with file FAILED"));
-    for (const std::string& line : FlashDifferenceLines(*result.difference))
-      host.AppendLine(line, LogColour::Red);
-    return result;
-  }
-  // A dump is only done once all of it is on the disk under its name: an erase may follow
-  // in this same Start.
-  if (reading && !dump.Commit())
-    return Fail(ctx, result, Stamped(ctx, "[%s] File write error: %s", path));
-
-  const DigestTexts digests = FinishDigests(ctx.digests);
-  if (againstDigests && !(digests == *firstDigests)) {
-    result.mismatch = true;
-    return Fail(ctx, result,
-                Stamped(ctx,
-                        "[%s] Second read differs from the dump: its digests are not the "
-                        "first read's"));
-  }
-  if (purpose != Purpose::SecondRead)
-    ShowDigests(ctx, digests);
-  const double end = ctx.now();
-  host.ReplaceLastLine(LogText(texts.done, {TimeText(end), TimeText(ElapsedValue(start, end))}),
-                       LogColour::Green);
-  result.digests = digests;
-  result.code = kCommandOk;
-  switch (purpose) {
-    case Purpose::Read:
-      result.verification = VerifyDigests(ctx, digests);
-      break;
-    case Purpose::Check:
-      host.AppendLine("Byte to byte check OK", LogColour::Purple);
-      result.verification = VerifyDigests(ctx, digests);
-      break;
-    case Purpose::SecondRead:
-      host.AppendLine(againstDigests ? "Second read gives the digests of the first"
-                                     : "Second read matches the dump",
-                      LogColour::Purple);
-      break;
-  }
+  for (BlockUse* use : uses)
+    if (MaybeStop why = use->Finish()) {
+      stop(why);
+      if (result.difference)
+        for (const std::string& line : FlashDifferenceLines(*result.difference))
+          host.AppendLine(line, LogColour::Red);
+      return result;
+    }
   return result;
+}
+
+// The done line after a pass that read the whole flash.
+void Done(JobContext& ctx, const PassTexts& texts, double start) {
+  const double end = ctx.now();
+  ctx.host.ReplaceLastLine(LogText(texts.done, {TimeText(end), TimeText(ElapsedValue(start, end))}),
+                           LogColour::Green);
 }
 
 }  // namespace
 
-JobResult ReadCheckJob(JobContext& ctx) {
-  const JobSelection& sel = ctx.selection;
-  return sel.ReadMode ? ReadPass(ctx, Purpose::Read, sel.ReadFileName)
-                      : ReadPass(ctx, Purpose::Check, sel.CheckFileName);
+JobResult ReadJob(JobContext& ctx, const std::string& path, const DigestExpectation& expected) {
+  if (auto failure = BeginPass(ctx, true))
+    return FailedJob(*failure);
+  DumpWriter dump(ctx, path);
+  if (!dump.Open()) {
+    const JobFailure failure{FailureReason::FileOpen, dump.Error(), path};
+    ctx.host.AppendLine(Stamped(ctx, "[%s] File open error: %s", path), LogColour::Red);
+    return FailedJob(failure);
+  }
+  DigestFeeder feed(ctx.digests, nullptr);
+  double start = 0;
+  JobResult result = ReadBlocks(ctx, kReadTexts, path, {&dump, &feed}, nullptr, start);
+  if (!result.Ok())
+    return result;
+  const DigestTexts digests = FinishDigests(ctx.digests);
+  ShowDigests(ctx, digests);
+  Done(ctx, kReadTexts, start);
+  result.digests = digests;
+  result.verification = VerifyDigests(ctx, digests, expected);
+  return result;
 }
 
-JobResult SecondReadJob(JobContext& ctx, const DigestTexts& firstDigests) {
-  return ReadPass(ctx, Purpose::SecondRead, ctx.selection.ReadFileName, &firstDigests);
+JobResult CheckJob(JobContext& ctx, const std::string& path, const DigestExpectation& expected) {
+  if (auto failure = BeginPass(ctx, true))
+    return FailedJob(*failure);
+  FileComparer compare(ctx, path, ctx.compareWholeFlash,
+                       "[%s] Byte to byte check with file FAILED");
+  if (auto failure = compare.Open())
+    return FailedJob(*failure);
+  DigestFeeder feed(ctx.digests, &compare);
+  double start = 0;
+  JobResult result = ReadBlocks(ctx, kCheckTexts, path, {&compare, &feed}, &compare, start);
+  if (!result.Ok())
+    return result;
+  const DigestTexts digests = FinishDigests(ctx.digests);
+  ShowDigests(ctx, digests);
+  Done(ctx, kCheckTexts, start);
+  result.digests = digests;
+  ctx.host.AppendLine("Byte to byte check OK", LogColour::Purple);
+  result.verification = VerifyDigests(ctx, digests, expected);
+  return result;
+}
+
+JobResult ReadCheckJob(JobContext& ctx) {
+  const JobSelection& sel = ctx.selection;
+  return sel.ReadMode ? ReadJob(ctx, sel.ReadFileName, ExpectationOf(sel))
+                      : CheckJob(ctx, sel.CheckFileName, ExpectationOf(sel));
+}
+
+// The second read always looks at the whole flash: it is what the operator is told
+// instead of an erase. A dump that cannot be read back (a device, a FIFO) is compared by
+// its digests, and nothing is opened.
+JobResult SecondReadJob(JobContext& ctx, const std::string& dumpPath,
+                        const DigestTexts& firstDigests) {
+  if (auto failure = BeginPass(ctx, false))
+    return FailedJob(*failure);
+  const bool readBack = IsRegularFile(dumpPath);
+  FileComparer compare(ctx, dumpPath, true, "[%s] Second read differs from the dump");
+  if (readBack)
+    if (auto failure = compare.Open())
+      return FailedJob(*failure);
+  ctx.digests.Reset();
+  DigestFeeder feed(ctx.digests, &compare);
+  std::vector<BlockUse*> uses{&feed};
+  if (readBack)
+    uses.insert(uses.begin(), &compare);
+  double start = 0;
+  JobResult result = ReadBlocks(ctx, kSecondReadTexts, dumpPath, uses, &compare, start);
+  if (!result.Ok())
+    return result;
+  const DigestTexts digests = FinishDigests(ctx.digests);
+  if (!readBack && !(digests == firstDigests)) {
+    result.mismatch = true;
+    result.failure = JobFailure{FailureReason::Mismatch, 0, dumpPath};
+    ctx.host.ReplaceLastLine(Stamped(ctx,
+                                     "[%s] Second read differs from the dump: its digests are "
+                                     "not the first read's"),
+                             LogColour::Red);
+    return result;
+  }
+  Done(ctx, kSecondReadTexts, start);
+  result.digests = digests;
+  ctx.host.AppendLine(
+      readBack ? "Second read matches the dump" : "Second read gives the digests of the first",
+      LogColour::Purple);
+  return result;
 }

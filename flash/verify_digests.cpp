@@ -9,18 +9,18 @@ namespace {
 
 struct DigestCheck {
   const std::string DigestTexts::*shown;
-  const std::string JobSelection::*expected;
+  const std::string DigestExpectation::*expected;
   DigestVerdict VerificationRecord::*verdict;
   const char* manualOk;
   const char* manualFail;
 };
 
 const DigestCheck kManualChecks[] = {
-    {&DigestTexts::md5, &JobSelection::ManualMD5, &VerificationRecord::md5, "Manual MD5 check OK",
+    {&DigestTexts::md5, &DigestExpectation::md5, &VerificationRecord::md5, "Manual MD5 check OK",
      "Manual MD5 check FAIL"},
-    {&DigestTexts::sha1, &JobSelection::ManualSHA1, &VerificationRecord::sha1,
+    {&DigestTexts::sha1, &DigestExpectation::sha1, &VerificationRecord::sha1,
      "Manual SHA1 check OK", "Manual SHA1 check FAIL"},
-    {&DigestTexts::crc, &JobSelection::ManualCRC, &VerificationRecord::crc,
+    {&DigestTexts::crc, &DigestExpectation::crc, &VerificationRecord::crc,
      "Manual AGI CRC check OK", "Manual AGI CRC check FAIL"},
 };
 
@@ -32,9 +32,10 @@ void Verdict(JobContext& ctx, DigestVerdict& record, bool ok, const char* okText
 }
 
 // Each typed text against the digest as shown, whole and character for character.
-void VerifyManual(JobContext& ctx, const DigestTexts& shown, VerificationRecord& record) {
+void VerifyManual(JobContext& ctx, const DigestTexts& shown, const DigestExpectation& typed,
+                  VerificationRecord& record) {
   for (const DigestCheck& check : kManualChecks) {
-    const std::string& expected = ctx.selection.*check.expected;
+    const std::string& expected = typed.*check.expected;
     if (expected.empty())
       continue;
     Verdict(ctx, record.*check.verdict, expected == shown.*check.shown, check.manualOk,
@@ -74,11 +75,16 @@ void VerifyAuto(JobContext& ctx, const DigestTexts& shown, VerificationRecord& r
 
 }  // namespace
 
-VerificationRecord VerifyDigests(JobContext& ctx, const DigestTexts& shown) {
+DigestExpectation ExpectationOf(const JobSelection& selection) {
+  return {selection.hashCheckMode, selection.ManualMD5, selection.ManualSHA1, selection.ManualCRC};
+}
+
+VerificationRecord VerifyDigests(JobContext& ctx, const DigestTexts& shown,
+                                 const DigestExpectation& expected) {
   VerificationRecord record;
-  record.mode = ctx.selection.hashCheckMode;
+  record.mode = expected.mode;
   if (record.mode == HashCheckMode::Manual)
-    VerifyManual(ctx, shown, record);
+    VerifyManual(ctx, shown, expected, record);
   else
     VerifyAuto(ctx, shown, record);
   return record;

@@ -1,5 +1,6 @@
 #include "programmer/commands.h"
 
+#include <cerrno>
 #include <initializer_list>
 #include <string>
 
@@ -9,22 +10,35 @@ namespace {
 
 // A transfer is good only when the library moved exactly the requested length. A link
 // without a handle never reaches the library.
+// Keeps what a failed transfer of the current request came to.
+bool Moved(const ProgrammerLink& link, bool answer, int result, int size) {
+  if (result == size)
+    return true;
+  link.fault = TransferFault{link.request, answer, result, size};
+  return false;
+}
+
 bool Send(const ProgrammerLink& link, const uint8_t* bytes, int size, int timeout = kTimeoutMs) {
   if (link.handle == nullptr)
-    return false;
-  return link.api.usb_bulk_write(link.handle, kEndpointOut, reinterpret_cast<const char*>(bytes),
-                                 size, timeout) == size;
+    return Moved(link, false, -ENODEV, size);
+  return Moved(link, false,
+               link.api.usb_bulk_write(link.handle, kEndpointOut,
+                                       reinterpret_cast<const char*>(bytes), size, timeout),
+               size);
 }
 
 bool Send(const ProgrammerLink& link, std::initializer_list<uint8_t> request) {
+  link.request = *request.begin();
   return Send(link, request.begin(), static_cast<int>(request.size()));
 }
 
 bool Receive(const ProgrammerLink& link, uint8_t* buffer, int size) {
   if (link.handle == nullptr)
-    return false;
-  return link.api.usb_bulk_read(link.handle, kEndpointIn, reinterpret_cast<char*>(buffer), size,
-                                kTimeoutMs) == size;
+    return Moved(link, true, -ENODEV, size);
+  return Moved(link, true,
+               link.api.usb_bulk_read(link.handle, kEndpointIn, reinterpret_cast<char*>(buffer),
+                                      size, kTimeoutMs),
+               size);
 }
 
 uint8_t Result(bool good) {

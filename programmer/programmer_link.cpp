@@ -3,6 +3,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "programmer/commands.h"
 
@@ -17,6 +19,15 @@ LinkStatus FailOpen(ProgrammerLink& link, LinkStatus status) {
 }
 
 }  // namespace
+
+std::string TransferFaultText(const TransferFault& fault) {
+  char request[24];
+  std::snprintf(request, sizeof request, "request %02x, %s: ", fault.request,
+                fault.answer ? "answer" : "sent");
+  if (fault.result < 0)
+    return request + std::to_string(fault.result) + " (" + std::strerror(-fault.result) + ")";
+  return request + std::to_string(fault.result) + " of " + std::to_string(fault.size) + " bytes";
+}
 
 LinkStatus FindProgrammer(ProgrammerLink& link, const UsbBinder& bind,
                           const std::optional<DeviceChoice>& choice,

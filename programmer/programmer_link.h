@@ -1,6 +1,7 @@
 // Finding, opening, configuring and releasing the USB programmer.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +22,19 @@ inline constexpr int kWriteDataTimeoutMs = 5000;
 
 inline constexpr const char* kProgrammerCaption = "Flash programmator";
 
+// A transfer that did not move what was asked: the request it belonged to, which way it
+// went, and what the library said.
+struct TransferFault {
+  uint8_t request = 0;  // the request's opcode; the data phase of a block belongs to its request
+  bool answer = false;  // the IN transfer of an answer; else the OUT transfer of the request
+  int result = 0;       // the library's result: -errno, or the bytes moved when short
+  int size = 0;         // the bytes asked for
+  friend bool operator==(const TransferFault&, const TransferFault&) = default;
+};
+
+// "request 12, answer: -110 (Connection timed out)", "request 11, 4096 of 32768 bytes".
+std::string TransferFaultText(const TransferFault& fault);
+
 // The open programmer: the table it was opened through and its handle (null: none), with
 // what the last attempt to open it found.
 struct ProgrammerLink {
@@ -32,6 +46,11 @@ struct ProgrammerLink {
   // The programmer usb_open gave the handle for. It stays when a later step of the
   // connection failed and after CloseProgrammer, for the front end to report.
   std::optional<ProgrammerPlace> opened;
+
+  // The last transfer that failed, for the caller of a command that returned 0xFF to say
+  // why; the commands take the link as it stands, so these two are kept as they go.
+  mutable std::optional<TransferFault> fault;
+  mutable uint8_t request = 0;  // the opcode of the request being exchanged
 };
 
 // How an attempt to open the programmer ended. Every status but Ok is a message box for

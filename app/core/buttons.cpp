@@ -1,6 +1,6 @@
 // The Start, Cancel and Exit buttons, and the window's locked state while a Start runs.
 #include "app/core/form_logic.h"
-#include "app/core/sequencer.h"
+#include "run/sequencer.h"
 
 namespace {
 
@@ -19,7 +19,6 @@ void SetExpectedBox(WindowOps& w, Control box, bool enabled, SystemColour colour
 
 void LockWindow(AppContext& ctx) {
   WindowOps& w = ctx.window;
-  ctx.cancelFlag = false;
   w.SetVisible(Control::btnStart, false);
   w.SetVisible(Control::btnCancel, true);
   w.SetProgressPosition(0);

@@ -14,8 +14,6 @@ void RadioButton2Click(AppContext& ctx);
 
 // First show: loads the database, reports it, puts the window in Auto and read mode.
 void FormShow(AppContext& ctx);
-// The two start-up lines: the database's counts and which digest is the main hash.
-void LogDatabaseLoaded(JobContext& ctx);
 
 // Routes a change of a check box or radio button, or a click on a button, to its
 // handler (check boxes and radio buttons also when the program changes them).

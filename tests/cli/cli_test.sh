@@ -309,6 +309,29 @@ stuck_bit=odd 3 1"
     eq "$(jq -r 'select(.event == "line") | .text' "$ev" | tail -n 1)" "$(tail -n 1 "$case_dir/err")"
   check "events: the end with the exit code" eq "$(tail -n 1 "$ev" | jq -c .)" '{"event":"end","exit_code":0}'
 
+  # Why a run failed, as the report has it: the job's failure or the connection's, and
+  # every box shown. NAME ; SIM SETTINGS ; ARGUMENTS ; JQ ; EXPECTED
+  local reasons=(
+    'missing_folder;;read no/such/d.bin;.jobs[0].failure | [.reason, .errno];["file_open",2]'
+    'disk_full;;read /dev/full;.jobs[0].failure | [.reason, .errno];["file_write",28]'
+    'transfer;fault_kind=timeout\nfault_read_block=3;read d.bin;.jobs[0].failure | [.reason, .errno, .detail];["transfer",110,"request 12, answer: -110 (Connection timed out)"]'
+    'short_check;;check short.bin;.jobs[0].failure.reason;"file_too_short"'
+    'no_programmer;present=0;identify;[.connection.reason, .messages];["not_found",[{"caption":"Flash programmator","text":"Device not found"}]]'
+    'connected;contents=zero;read d.bin;[.connection, .jobs[0].failure, .messages];[null,null,[]]'
+  )
+  local entry name settings args query expected
+  for entry in "${reasons[@]}"; do
+    IFS=';' read -r name settings args query expected <<<"$entry"
+    new_case "reason_$name" "${settings//\\n/$'\n'}"
+    head -c 100 /dev/zero >"$case_dir/short.bin"
+    # shellcheck disable=SC2086
+    cli --json --events events.jsonl $args
+    check "$name: in the report" eq "$(jq -c "$query" "$case_dir/out")" "$expected"
+    check "$name: each box an event" eq "$(jq -sc '[.[] | select(.event == "message") | {caption, text}]' "$case_dir/events.jsonl")" \
+      "$(jq -c .messages "$case_dir/out")"
+  done
+  check "missing_folder: the system's reason on the terminal" has "$work/reason_missing_folder/err" "  No such file or directory"
+
   new_case json_assumed "module_type=0x2a
 chip_id=01 02 03 04"
   cli --json --yes identify
@@ -361,7 +384,7 @@ group_interrupt() {
     check "SIG$signal: the job says so" has "$case_dir/err" "Operation cancelled"
     check "SIG$signal: the file of that name is unchanged" cmp -s "$case_dir/dump.bin" "$case_dir/dump.orig"
     check "SIG$signal: no part left behind" eq "$(ls -A "$case_dir" | grep -c dump)" 2
-    check "SIG$signal: job cancelled in the report" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
+    check "SIG$signal: job cancelled in the report" eq "$(jq -c '[.jobs[0].result, .jobs[0].failure.reason]' "$case_dir/out")" '["cancelled","cancelled"]'
   done
   rm -rf -- "$work/interrupt" && mv -- "$work/interrupt_INT" "$work/interrupt"
 
@@ -491,6 +514,8 @@ group_bench() {
   check "several: no dump" test ! -e "$case_dir/dump.bin"
   check "several: found in the report" eq "$(jq -c '[.programmers_found[].id]' "$case_dir/out")" \
     '["201:007","201:009"]'
+  check "several: why, in the report" eq "$(jq -c '[.connection.reason, .messages[0].text]' "$case_dir/out")" \
+    '["several","2 programmers found: 201:007, 201:009. Keep only one connected."]'
 
   two_programmers chosen
   cli --json --device 201:009 read dump.bin

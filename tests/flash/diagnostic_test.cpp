@@ -58,7 +58,7 @@ TEST_P(StatusTestCycles, OneLinePerCycleAndTheCountInTheLog) {
   sim::DeviceConfig config = Module(kModule16M).StatusToggles(c.toggles);
   config.model.statusOtherBytes = c.otherBytes;
   Rig rig(config);
-  EXPECT_EQ(StatusTest(rig.ctx).code, kCommandOk);
+  EXPECT_EQ(StatusTest(rig.ctx).Code(), kCommandOk);
 
   // Cycle k compares reads 2k and 2k + 1; the chip toggled min(r, toggles) times by read r.
   auto status = [&](int read) { return (std::min(read, c.toggles) & 1) ? "c0" : "80"; };
@@ -253,7 +253,7 @@ TEST_P(StatusTestEndsEarly, LeavesStatusFileEmptyAndSendsNothingMore) {
   for (bool a : c.answers) rig.window.answers.push_back(a);
   WriteFileBytes(rig.ctx.statusPath, {'o', 'l', 'd', '\n'});  // from an earlier run
 
-  EXPECT_EQ(StatusTest(rig.ctx).code, kCommandFailed);
+  EXPECT_EQ(StatusTest(rig.ctx).Code(), kCommandFailed);
   EXPECT_EQ(rig.Requests(), c.requests);
   ASSERT_FALSE(rig.window.messages.empty());
   EXPECT_EQ(rig.window.messages.back().text, c.message);
@@ -273,7 +273,7 @@ TEST(StatusTest, StatusFileThatCannotBeCreatedStopsBeforeTheDevice) {
     rig.ctx.statusPath = rig.dir.File(where);
     if (where == "a-folder")
       std::filesystem::create_directory(rig.ctx.statusPath);
-    EXPECT_EQ(StatusTest(rig.ctx).code, kCommandFailed);
+    EXPECT_EQ(StatusTest(rig.ctx).Code(), kCommandFailed);
     EXPECT_EQ(rig.Lines(),
               Strings{std::string(kStamp) + "Can't create status file: " + rig.ctx.statusPath})
         << where;
@@ -293,7 +293,7 @@ TEST(StatusTest, StatusFileThatCannotBeWrittenIsReported) {
   Rig rig;
   rig.ctx.statusPath = "/dev/full";
   rig.ctx.cancelFlag = true;  // left from an earlier Start: means nothing to the test
-  EXPECT_EQ(StatusTest(rig.ctx).code, kCommandFailed);
+  EXPECT_EQ(StatusTest(rig.ctx).Code(), kCommandFailed);
   EXPECT_EQ(
       LinesAfterIdentification(rig),
       (Strings{"Purple: Lock register: 1 0 1 0", "Purple: Status register: 80 80 80 80, cycles: 1",

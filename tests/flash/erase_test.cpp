@@ -96,7 +96,7 @@ TEST_P(ErasePolling, SendsExactlyTheseRequestsAndSucceeds) {
   const PollCase& c = GetParam();
   Rig r(Module(c.dual ? kModule32M : kModule16M).Erase(c.bank1, c.bank0));
   r.Connect();
-  EXPECT_EQ(EraseJob(r.ctx).code, kCommandOk);
+  EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandOk);
   EXPECT_EQ(r.Requests(), c.requests);
   EXPECT_EQ(r.window.processEventsCalls, 1 + c.passes);
   EXPECT_EQ(r.JobLines(), (Strings{kStartLine, kDone}));
@@ -106,7 +106,7 @@ TEST_P(ErasePolling, EveryPollReadsOneAnswerByteWithTheStandardTimeout) {
   const PollCase& c = GetParam();
   Rig r(Module(c.dual ? kModule32M : kModule16M).Erase(c.bank1, c.bank0));
   r.Connect();
-  ASSERT_EQ(EraseJob(r.ctx).code, kCommandOk);
+  ASSERT_EQ(EraseJob(r.ctx).Code(), kCommandOk);
   const auto& t = r.bus.Transfers();
   for (size_t i = 0; i < t.size(); ++i) {
     EXPECT_EQ(t[i].timeout, 1000) << i;
@@ -131,7 +131,7 @@ TEST(EraseJob, LeavesTheWholeFlashErased) {
     Rig r(Module(dual ? kModule32M : kModule16M).Erase({1, 1, 0}, {1, 0}));
     r.Connect();
     ASSERT_NE(r.FlashImage().front(), 0xFF);  // pattern contents to begin with
-    ASSERT_EQ(EraseJob(r.ctx).code, kCommandOk);
+    ASSERT_EQ(EraseJob(r.ctx).Code(), kCommandOk);
     const auto image = r.FlashImage();
     EXPECT_EQ(image.size(), size_t(dual ? 32 : 16) << 20);
     EXPECT_TRUE(image == std::vector<uint8_t>(image.size(), 0xFF)) << "dual " << dual;
@@ -144,7 +144,7 @@ TEST(EraseJob, DoneLineShowsTheEndTimeAndTheElapsedTime) {
   // 09:05:07 at the start, 1 minute 5 seconds later at the end.
   int calls = 0;
   r.ctx.now = [&calls] { return kTestTime + (calls++ == 0 ? 0 : 65 / 86400.0); };
-  ASSERT_EQ(EraseJob(r.ctx).code, kCommandOk);
+  ASSERT_EQ(EraseJob(r.ctx).Code(), kCommandOk);
   EXPECT_EQ(r.JobLines(), (Strings{kStartLine, "Green: [09:06:12] Flash erase done, 0:01:05"}));
 }
 
@@ -160,7 +160,7 @@ TEST(EraseJob, SpinnerTurnsEveryThirtyPasses) {
     if (r.window.processEventsCalls > 1)  // the first comes before the start
       statusAfterPass.push_back(r.ctx.log.Last());
   };
-  ASSERT_EQ(EraseJob(r.ctx).code, kCommandOk);
+  ASSERT_EQ(EraseJob(r.ctx).Code(), kCommandOk);
   ASSERT_EQ(statusAfterPass.size(), size_t(kPasses));
 
   // | / en dash \ and round again.
@@ -194,7 +194,7 @@ TEST(EraseJob, CancelIsSeenAtTheNextPassAndStopsEverything) {
       if (++pass == cancelAtPass)
         btnCancelClick(r.ctx);
     };
-    EXPECT_EQ(EraseJob(r.ctx).code, kCommandFailed);
+    EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandFailed);
     Strings expected = kDualStart;
     for (int p = 0; p < cancelAtPass; ++p) {
       expected.push_back("51 01");
@@ -213,7 +213,7 @@ TEST(EraseJob, CancelFlagAlreadySetEndsBeforeAnyRequest) {
   r.Connect();
   const auto before = r.FlashImage();
   r.ctx.cancelFlag = true;  // left from the job before: the erase must not start
-  EXPECT_EQ(EraseJob(r.ctx).code, kCommandFailed);
+  EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandFailed);
   EXPECT_EQ(r.Requests(), Strings{});
   EXPECT_EQ(r.JobLines(), (Strings{"Red: " + Stamp("Operation cancelled")}));
   EXPECT_EQ(r.FlashImage(), before);
@@ -292,7 +292,7 @@ TEST_P(EraseStops, ReportsAndSendsNothingMore) {
   const StopCase& c = GetParam();
   Rig r(Module(c.dual ? kModule32M : kModule16M).Erase(c.bank1, c.bank0));
   r.Connect();
-  EXPECT_EQ(EraseJob(r.ctx).code, kCommandFailed);
+  EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandFailed);
   EXPECT_EQ(r.Requests(), Then(c.dual ? kDualStart : kSingleStart, c.polls));
   EXPECT_EQ(r.JobLines(), c.lines);
 }
@@ -386,7 +386,7 @@ TEST_P(EraseDeviceFault, ReportsNotReady) {
   Rig r(Module(kModule32M).Erase(c.bank1, c.bank0));
   r.Connect();
   r.FailTransfer(c.transfer, c.kind);
-  EXPECT_EQ(EraseJob(r.ctx).code, kCommandFailed);
+  EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandFailed);
   EXPECT_EQ(r.Requests(), c.requests);
   EXPECT_EQ(r.JobLines(), c.lines);
 }
@@ -399,7 +399,7 @@ TEST(EraseJob, FailedClosingResetIsANewLineUnderTheDoneLine) {
   r.Connect();
   // 0 FlashReset, 1 EraseInit, 2 EraseStart, 3-4 the poll, 5 the closing FlashReset.
   r.FailTransfer(5);
-  EXPECT_EQ(EraseJob(r.ctx).code, kCommandFailed);
+  EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandFailed);
   const auto entries = r.Entries();
   ASSERT_GE(entries.size(), 3u);
   EXPECT_EQ(entries[entries.size() - 2].text, Stamp("Flash erase done, 0:00:00"));
@@ -413,7 +413,7 @@ TEST(EraseJob, DeviceGoneMidPollSendsNothingAfterTheFailure) {
   r.Connect();
   // The device disappears during the sixth pass's poll request.
   r.device->Faults().vanishAfter = r.transfersAtMark + 3 + 2 * 5;
-  EXPECT_EQ(EraseJob(r.ctx).code, kCommandFailed);
+  EXPECT_EQ(EraseJob(r.ctx).Code(), kCommandFailed);
   EXPECT_EQ(r.Requests(),
             Then(kSingleStart, {"51 01", "51 01", "51 01", "51 01", "51 01", "51 01"}));
   EXPECT_EQ(r.JobLines(),

@@ -32,7 +32,7 @@ TEST_P(IdentifyTable, LogsQuestionsAndSetsTheSession) {
   rig.ctx.session.chip.writeMode = 1;  // left from an earlier chip
   for (bool a : c.answers) rig.window.answers.push_back(a);
 
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
 
   std::vector<std::string> asked;
   for (const Msg& m : rig.window.messages) {
@@ -157,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Identify, FallbackChipUsesTheStandardWriteMode) {
   Rig rig(Module(kModule64M).Chip({0x20, 0x99, 0x01, 0x0F}));
   rig.ctx.session.chip.writeMode = 1;
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
   EXPECT_EQ(rig.ctx.session.chip.writeMode, 0);
 }
 
@@ -175,7 +175,7 @@ TEST_P(DeclineTable, CancelClosesWithoutReleaseAndEnds) {
   const DeclineCase& c = GetParam();
   Rig rig(Module(c.type).Chip(c.chip));
   for (bool a : c.answers) rig.window.answers.push_back(a);
-  EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
+  EXPECT_FALSE(ConnectAndIdentify(rig.ctx).Ok());
   EXPECT_EQ(rig.window.messages.size(), c.questions);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
@@ -208,7 +208,7 @@ TEST_P(DeviceErrorAt, ShowsDeviceErrorAndClosesOnly) {
   config.faults.atTransfer = GetParam().atTransfer;
   Rig rig(config);
   rig.ctx.isSharp = GetParam().sharp;
-  EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
+  EXPECT_FALSE(ConnectAndIdentify(rig.ctx).Ok());
   ASSERT_EQ(rig.window.messages.size(), 1u);
   EXPECT_EQ(rig.window.messages[0], (Msg{"Device error", "Flash programmator", false}));
   EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
@@ -227,7 +227,9 @@ INSTANTIATE_TEST_SUITE_P(Identification, DeviceErrorAt,
                          });
 
 // A stop the host sees at once (a signal to the command line) arriving before the Nth time
-// identification looks: nothing more reaches the programmer but the close, and no box.
+// identification looks: nothing more reaches the programmer but the close, and no box. It
+// looks before the open, after it, once the interface is claimed, then before each
+// request.
 class StopsAtLook : public WindowJobHost {
  public:
   StopsAtLook(WindowOps& window, int stopAt) : WindowJobHost(window), stopAt_(stopAt) {}
@@ -240,15 +242,18 @@ class StopsAtLook : public WindowJobHost {
 
 TEST(Identify, StopSeenAtOnceSendsNothingMoreButTheClose) {
   const std::vector<std::vector<std::string>> sentBeforeTheStop = {
-      {}, {"13"}, {"13", "16"}, {"13", "16", "36"}};
+      {}, {}, {}, {"13"}, {"13", "16"}, {"13", "16", "36"}};
   for (size_t stopAt = 0; stopAt < sentBeforeTheStop.size(); ++stopAt) {
     SCOPED_TRACE(stopAt);
     Rig rig;
     StopsAtLook host(rig.window, static_cast<int>(stopAt) + 1);
     JobContext ctx(host);
     ctx.bindUsb = rig.ctx.bindUsb;
+    ctx.usbDevices = rig.ctx.usbDevices;
     ctx.database = rig.ctx.database;
-    EXPECT_EQ(ConnectAndIdentify(ctx), 0);
+    const IdentifyOutcome outcome = ConnectAndIdentify(ctx);
+    ASSERT_TRUE(outcome.failure.has_value());
+    EXPECT_EQ(outcome.failure->reason, ConnectReason::Cancelled);
     EXPECT_EQ(rig.Requests(), sentBeforeTheStop[stopAt]);
     EXPECT_TRUE(rig.window.messages.empty());
     EXPECT_EQ(rig.bus.CallCount("usb_close"), stopAt == 0 ? 0 : 1);
@@ -261,7 +266,7 @@ TEST(Identify, SharpModuleReadsNoChipId) {
   Rig rig{Module(kModule16M)};
   rig.ctx.isSharp = true;
   rig.ctx.session.chip.chipName = "earlier chip";
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
   EXPECT_EQ(rig.Requests(), (std::vector<std::string>{"13", "16", "18"}));
   EXPECT_EQ(rig.Lines(),
             (std::vector<std::string>{"Flash module used as china-sharp like module.",
@@ -279,7 +284,7 @@ TEST(Identify, ResetsTheThreeDigests) {
   MD5Update(rig.ctx.digests.md5, junk, sizeof junk);
   SHA1Update(rig.ctx.digests.sha1, junk, sizeof junk);
   AgiCrcUpdate(rig.ctx.digests.crc, junk, sizeof junk);
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
   EXPECT_EQ(MD5Hex(MD5Final(rig.ctx.digests.md5)), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(SHA1Hex(SHA1Final(rig.ctx.digests.sha1)), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
   EXPECT_EQ(AgiCrcText(rig.ctx.digests.crc), "00000000");
@@ -288,7 +293,7 @@ TEST(Identify, ResetsTheThreeDigests) {
 TEST(Identify, ConnectionFailureShowsItsBoxOnly) {
   Rig rig;
   rig.device->Faults().claimFails = true;
-  EXPECT_EQ(ConnectAndIdentify(rig.ctx), 0);
+  EXPECT_FALSE(ConnectAndIdentify(rig.ctx).Ok());
   ASSERT_EQ(rig.window.messages.size(), 1u);
   EXPECT_EQ(rig.window.messages[0].text,
             "Device interface error: the programmer is in use by another program");
@@ -301,8 +306,9 @@ TEST(Identify, TheChosenProgrammerIsIdentifiedAndReported) {
   Rig rig;
   sim::SimDevice& second = rig.bus.AddProgrammer(Module(kModule32M));
   rig.ctx.device = DeviceChoice{2, 1, {}};
-  IdentificationRecord found;
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx, &found), 1);
+  const IdentifyOutcome outcome = ConnectAndIdentify(rig.ctx);
+  ASSERT_TRUE(outcome.Ok());
+  const IdentificationRecord& found = outcome.identified;
   EXPECT_EQ(rig.ctx.session.handle.opened, (ProgrammerPlace{2, 1, ""}));
   EXPECT_EQ(found.sizeMB, 32);
   EXPECT_TRUE(second.IsOpen());
@@ -322,14 +328,14 @@ std::vector<std::pair<int, std::string>> Positioning(Rig& rig, int blocks) {
 
 TEST(SelectBank, OneBankOnlyBeforeBlockZero) {
   Rig rig{Module(kModule16M)};
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
   using P = std::pair<int, std::string>;
   EXPECT_EQ(Positioning(rig, 512), (std::vector<P>{{0, "10 00 00 00 00"}, {0, "23 01"}}));
 }
 
 TEST(SelectBank, TwoBanksBeforeBlockZeroAndHalf) {
   Rig rig{Module(kModule64M)};
-  ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
   using P = std::pair<int, std::string>;
   EXPECT_EQ(Positioning(rig, 2048),
             (std::vector<P>{
@@ -339,7 +345,7 @@ TEST(SelectBank, TwoBanksBeforeBlockZeroAndHalf) {
 TEST(SelectBank, FailuresReplaceTheLastLineInRed) {
   for (int failing : {0, 1}) {
     Rig rig{Module(kModule16M)};
-    ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+    ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
     rig.ctx.log.AppendLine("Reading...", LogColour::Green);
     const uint8_t lines = rig.ctx.log.LineCount();
     // Transfers so far: 7 (version, type, chip ID, bus width).

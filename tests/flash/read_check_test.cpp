@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "base/log_text.h"
+#include "flash/jobs.h"
 #include "tests/support/rig.h"
 #include "tests/support/system_digest.h"
 
@@ -155,7 +156,7 @@ TEST(CheckJob, WholeFlashCompareKeepsItsDifferenceWhenALaterBlockFails) {
   rig.FailTransfer(20);
   const JobResult result = ReadCheckJob(rig.ctx);
   EXPECT_EQ(rig.ctx.log.Last().text, "[09:05:07] Read error");
-  EXPECT_EQ(result.code, 0xFF);
+  EXPECT_EQ(result.Code(), 0xFF);
   EXPECT_TRUE(result.mismatch);
   ASSERT_TRUE(result.difference.has_value());
   EXPECT_EQ(result.difference->firstOffset, 77u);
@@ -386,6 +387,8 @@ TEST(ReadJob, FileFailures) {
   struct Case {
     std::string path;
     std::string line;
+    FailureReason reason;
+    int error;
   };
   TempDir dir;
   std::filesystem::create_symlink("self.bin", dir.File("self.bin"));
@@ -398,12 +401,16 @@ TEST(ReadJob, FileFailures) {
   const std::vector<std::string> names = FolderNames(dir.Path());
   const std::string missing = dir.File("no/such/folder/dump.bin");
   const std::vector<Case> cases = {
-      {missing, "[09:05:07] File open error: " + missing},
-      {dir.Path().string(), "[09:05:07] File open error: " + dir.Path().string()},
-      {dir.File("self.bin"), "[09:05:07] File open error: " + dir.File("self.bin")},
-      {dir.File("a.bin"), "[09:05:07] File open error: " + dir.File("a.bin")},
-      {dir.File("chain0"), "[09:05:07] File open error: " + dir.File("chain0")},
-      {"/dev/full", "[09:05:07] File write error: /dev/full"},
+      {missing, "[09:05:07] File open error: " + missing, FailureReason::FileOpen, ENOENT},
+      {dir.Path().string(), "[09:05:07] File open error: " + dir.Path().string(),
+       FailureReason::FileOpen, EISDIR},
+      {dir.File("self.bin"), "[09:05:07] File open error: " + dir.File("self.bin"),
+       FailureReason::FileOpen, ELOOP},
+      {dir.File("a.bin"), "[09:05:07] File open error: " + dir.File("a.bin"),
+       FailureReason::FileOpen, ELOOP},
+      {dir.File("chain0"), "[09:05:07] File open error: " + dir.File("chain0"),
+       FailureReason::FileOpen, ELOOP},
+      {"/dev/full", "[09:05:07] File write error: /dev/full", FailureReason::FileWrite, ENOSPC},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -412,6 +419,8 @@ TEST(ReadJob, FileFailures) {
     btnStartClick(rig.ctx);
     EXPECT_EQ(rig.ctx.log.Last().text, c.line);
     EXPECT_EQ(rig.ctx.log.Last().colour, LogColour::Red);
+    ASSERT_EQ(rig.ctx.report.jobs.size(), 1u);
+    EXPECT_EQ(rig.ctx.report.jobs[0].result.failure, (JobFailure{c.reason, c.error, c.path}));
     EXPECT_NE(LastOf(rig.Lines(), 2)[0], "[09:05:07] Read done, 0:00:00");
     EXPECT_EQ(rig.bus.CallCount("usb_close"), 1);
     EXPECT_TRUE(rig.window.IsVisible(Control::btnStart));

@@ -70,7 +70,7 @@ TEST(WriteJob, ThirtyTwoMegDualBankSplitsTheFileBetweenTheBanks) {
   const Bytes file = Noise(32 * kMiB, 1);
   w.PutFile(file);
 
-  EXPECT_EQ(WriteJob(w.ctx).code, kCommandOk);
+  EXPECT_EQ(WriteJob(w.ctx).Code(), kCommandOk);
   EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), kDone}));
 
   const Bytes image = w.FlashImage();
@@ -100,7 +100,7 @@ TEST(WriteJob, EveryBlockIsOpcodeDataStatusWithTheLongTimeoutOnTheData) {
   WriteRig w(Module(kModule16M).Contents(kErased));
   const Bytes file = Noise(16 * kMiB, 2);
   w.PutFile(file);
-  ASSERT_EQ(WriteJob(w.ctx).code, kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx).Code(), kCommandOk);
 
   const auto& t = w.bus.Transfers();
   ASSERT_EQ(t.size(), 2 + 3 * 512u);  // SetAddress, ChipSelect, then three per block
@@ -137,7 +137,7 @@ TEST_P(WriteOpcode, EveryBlockUsesTheOpcodeOfTheWriteMode) {
   WriteRig w(Module(kModule16M).Contents(kErased),
              [&](Rig& rig) { rig.ctx.database.chips[0].writeMode = c.writeMode; });
   w.PutFile(Noise(16 * kMiB, 3));
-  ASSERT_EQ(WriteJob(w.ctx).code, kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx).Code(), kCommandOk);
   Strings expected = {kSetAddress0, "23 01"};
   expected.insert(expected.end(), 512, c.opcode);
   EXPECT_EQ(w.Commands(), expected);
@@ -153,19 +153,19 @@ INSTANTIATE_TEST_SUITE_P(WriteJob, WriteOpcode,
 TEST(WriteJob, UnknownChipFallbackWritesWithModeZero) {
   for (const int size : {16, 32}) {
     Rig rig(Module(size == 32 ? kModule32M : kModule16M).Contents(kErased));
-    ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+    ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
     ASSERT_EQ(rig.ctx.session.chip.writeMode, 1);  // the known chip: opcode A0
     CloseProgrammer(rig.ctx.session.handle);
 
     rig.ctx.database.chips.clear();  // the same chip is now unknown; the question: OK
-    ASSERT_EQ(ConnectAndIdentify(rig.ctx), 1);
+    ASSERT_TRUE(ConnectAndIdentify(rig.ctx).Ok());
     EXPECT_EQ(rig.window.messages.back().text,
               size == 32 ? "Chip unknown. To try as standart 16bit flash chip?"
                          : "Chip detecting fault. Try as one bank module with 8bit chip?");
     rig.bus.ClearRecord();
     rig.ctx.selection.WriteFileName = rig.dir.File("image.bin");
     WriteFileBytes(rig.ctx.selection.WriteFileName, Noise(size_t(size) * kMiB, 4));
-    ASSERT_EQ(WriteJob(rig.ctx).code, kCommandOk);
+    ASSERT_EQ(WriteJob(rig.ctx).Code(), kCommandOk);
 
     int opcodes = 0;
     for (const auto& t : rig.bus.Transfers()) {
@@ -190,7 +190,7 @@ TEST(WriteJob, ProgressLineCountsUpFromZeroToNinetyNinePercent) {
     lastLine.push_back(w.ctx.log.Last());
     position.push_back(w.window.ProgressPosition());
   };
-  ASSERT_EQ(WriteJob(w.ctx).code, kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx).Code(), kCommandOk);
 
   // Events at the start, after the two opening lines and after every block.
   ASSERT_EQ(lastLine.size(), 2 + 512u);
@@ -220,7 +220,7 @@ TEST(WriteJob, CancelDuringBlockFourLeavesFiveBlocksWritten) {
     if (w.Model().WriteBlocks() == 5)
       btnCancelClick(w.ctx);
   };
-  EXPECT_EQ(WriteJob(w.ctx).code, kCommandFailed);
+  EXPECT_EQ(WriteJob(w.ctx).Code(), kCommandFailed);
 
   EXPECT_EQ(w.JobLines(), (Strings{w.StartLine(), "Red: " + Stamp("Operation cancelled")}));
   EXPECT_EQ(w.DataPhases().size(), 5u);
@@ -342,7 +342,7 @@ TEST_P(WriteFails, StopsWithItsRedLinesAndTheBlocksBefore) {
   const Bytes file = Noise(size_t(c.sizeMiB) * kMiB, 8);
   w.PutFile(file);
 
-  EXPECT_EQ(WriteJob(w.ctx).code, kCommandFailed);
+  EXPECT_EQ(WriteJob(w.ctx).Code(), kCommandFailed);
   Strings expected = {w.StartLine()};
   expected.insert(expected.end(), c.linesAfterStart.begin(), c.linesAfterStart.end());
   EXPECT_EQ(w.JobLines(), expected);
@@ -365,7 +365,7 @@ TEST(WriteJob, ErrorAnswerStaysVisibleAboveTheWriteErrorLine) {
   config.model.writeStatusAtBlock = 7;
   WriteRig w(config);
   w.PutFile(Noise(16 * kMiB, 9));
-  ASSERT_EQ(WriteJob(w.ctx).code, kCommandFailed);
+  ASSERT_EQ(WriteJob(w.ctx).Code(), kCommandFailed);
   // The last exchanges: the status byte, then the 11-byte answer; nothing after.
   const auto& t = w.bus.Transfers();
   ASSERT_GE(t.size(), 2u);
@@ -432,7 +432,7 @@ TEST_P(WriteRefuses, BeforeAnyDeviceCommand) {
   WriteRig w(Module(c.sizeMiB == 32 ? kModule32M : kModule16M).Contents(kErased));
   const std::string line = c.prepare(w);
 
-  EXPECT_EQ(WriteJob(w.ctx).code, kCommandFailed);
+  EXPECT_EQ(WriteJob(w.ctx).Code(), kCommandFailed);
   EXPECT_EQ(w.JobLines(), Strings{line});
   EXPECT_TRUE(w.bus.Transfers().empty());
   EXPECT_EQ(w.Model().Flash().AllocatedChunks(), 0u);  // nothing programmed
@@ -445,7 +445,7 @@ TEST(WriteJob, PathWithPercentSignsIsShownAsItIs) {
   WriteRig w(Module(kModule16M).Contents(kErased));
   w.ctx.selection.WriteFileName = w.dir.File("100%s %d %x.bin");
   w.PutFile(Noise(16 * kMiB, 11));
-  ASSERT_EQ(WriteJob(w.ctx).code, kCommandOk);
+  ASSERT_EQ(WriteJob(w.ctx).Code(), kCommandOk);
   EXPECT_EQ(w.JobLines(), (Strings{"Green: " + Stamp("Start write from " + w.Path()), kDone}));
 }
 

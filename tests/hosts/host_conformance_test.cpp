@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "app/app_context.h"
-#include "app/core/sequencer.h"
-#include "app/final_lines.h"
 #include "cli/console_host.h"
+#include "run/line_stream.h"
+#include "run/sequencer.h"
 #include "sim/in_process_usb.h"
 #include "tests/support/rig.h"
 #include "tests/support/test_data.h"
@@ -75,10 +75,10 @@ std::vector<HostCase> HostCases() {
 struct HostUnderTest {
   virtual ~HostUnderTest() = default;
   virtual JobContext& Context() = 0;
-  virtual EventLog& Log() = 0;
-  // How the front end runs a Start: what it does around the jobs, and with each final line.
+  // The run's final log lines, as the host holds them once the run is over.
+  virtual std::vector<LoggedLine> FinalLines() = 0;
+  // How the front end runs a Start: what it does around the jobs.
   virtual RunOptions Options() { return RunOptions{.verifyAfterWrite = true}; }
-  virtual FinalLines::Printer Printer() { return nullptr; }
   // Called after the run with its report, for what only this host shows.
   virtual void CheckOwnSide(const RunReport& report, const HostCase& c) = 0;
 };
@@ -87,7 +87,12 @@ struct WindowHost : HostUnderTest {
   FakeWindow window;
   AppContext ctx{window};
   JobContext& Context() override { return ctx; }
-  EventLog& Log() override { return ctx.log; }
+  std::vector<LoggedLine> FinalLines() override {
+    std::vector<LoggedLine> lines;
+    for (int i = 0; i < ctx.log.LineCount(); ++i)
+      lines.push_back(LoggedLine{"", ctx.log.Row(i).colour, ctx.log.Row(i).text});
+    return lines;
+  }
   RunOptions Options() override {
     return RunOptions{.verifyAfterWrite = true,
                       .lock = [this] { LockWindow(ctx); },
@@ -99,7 +104,7 @@ struct WindowHost : HostUnderTest {
     if (c.run == RunKind::CheckDiffers) {
       EXPECT_EQ(window.messages.size(), 0u);
     }
-    const JobRecord& last = report.jobs.back();
+    const JobResult& last = report.jobs.back().result;
     if (last.digests) {
       EXPECT_EQ(window.Text(Control::MD5_result), last.digests->md5);
       EXPECT_EQ(window.Text(Control::SHA1_result), last.digests->sha1);
@@ -118,22 +123,26 @@ struct TerminalHost : HostUnderTest {
   std::FILE* stream = open_memstream(&text, &size);
   ConsoleHost host{ConsoleSettings{.answerYes = true, .stream = stream}};
   JobContext ctx{host};
+  std::vector<LoggedLine> lines;
+  TerminalHost() {
+    host.onLine = [this](const LoggedLine& line) { lines.push_back(line); };
+  }
   ~TerminalHost() override {
     std::fclose(stream);
     std::free(text);
   }
   JobContext& Context() override { return ctx; }
-  EventLog& Log() override { return host.log; }
-  FinalLines::Printer Printer() override {
-    return [this](const LoggedLine& line) { host.PrintLine(line); };
+  std::vector<LoggedLine> FinalLines() override {
+    host.log.Flush();
+    return lines;
   }
-  void CheckOwnSide(const RunReport& report, const HostCase& c) override {
+  void CheckOwnSide(const RunReport&, const HostCase& c) override {
     std::fflush(stream);
     Lines expected;
     if (c.run == RunKind::EraseWriteVerify)
       expected.push_back(
           "Flash programmator: Chip unknown. To try as standart 16bit flash chip? OK (--yes)");
-    for (const LoggedLine& line : report.log) expected.push_back(line.text);
+    for (const LoggedLine& line : lines) expected.push_back(line.text);
     std::string all;
     for (const std::string& line : expected) all += line + "\n";
     EXPECT_EQ(std::string(text, size), all);
@@ -187,13 +196,9 @@ TEST_P(HostConformance, WholeRunReportsTheSame) {
   selection.WriteFileName = dir.File("ref.bin");
 
   RunReport report;
-  {
-    FinalLines lines(under->Log(), report, under->Printer());
-    RunStart(ctx, report, selection, under->Options());
-    lines.Flush();
-  }
+  RunStart(ctx, report, selection, under->Options());
   Lines got;
-  for (const LoggedLine& line : report.log)
+  for (const LoggedLine& line : under->FinalLines())
     got.push_back(testdata::ColourName(line.colour) + ": " + line.text);
   Lines want;
   for (const std::string& line : c.lines)
@@ -202,9 +207,9 @@ TEST_P(HostConformance, WholeRunReportsTheSame) {
 
   Lines jobs;
   for (const JobRecord& job : report.jobs) {
-    const char* result = job.result == JobOutcome::Ok ? "ok" : "failed";
-    jobs.push_back(job.name + " " + result + " " + std::to_string(job.bytes) +
-                   (job.mismatch ? " mismatch" : "") + (job.digests ? " digests" : ""));
+    const JobResult& r = job.result;
+    jobs.push_back(job.name + " " + (r.Ok() ? "ok" : "failed") + " " + std::to_string(r.bytes) +
+                   (r.mismatch ? " mismatch" : "") + (r.digests ? " digests" : ""));
   }
   EXPECT_EQ(jobs, c.jobs);
   ASSERT_FALSE(report.jobs.empty());

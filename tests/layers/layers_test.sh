@@ -14,8 +14,9 @@ declare -A allowed=(
   [programmer]="base"
   [flash]="base digest database programmer"
   [sim]="base programmer"
-  [app]="base digest database programmer flash"
-  [cli]="base digest database programmer flash app"
+  [run]="base digest database programmer flash"
+  [app]="base digest database programmer flash run"
+  [cli]="base digest database programmer flash run"
 )
 project="${!allowed[*]} tests bench fuzz"
 

@@ -56,6 +56,7 @@ struct NoConnectionCase {
   std::vector<bool> answers;
   std::string message;
   Strings lines;                  // written by identification
+  ConnectReason reason;           // handed back to the run's report
   bool secondProgrammer = false;  // a default one on a bus of its own, after the first
 };
 
@@ -69,8 +70,8 @@ std::vector<NoConnectionCase> NoConnectionCases() {
   sim::DeviceConfig unknownChip;
   unknownChip.model.chipId = {0x55, 0x66, 0x77, 0x88};
   return {
-      {"NoProgrammerOnTheBus", foreign, {}, "Device not found", {}},
-      {"ProgrammerCannotBeOpened", unopenable, {}, "Device not found", {}},
+      {"NoProgrammerOnTheBus", foreign, {}, "Device not found", {}, ConnectReason::NotFound},
+      {"ProgrammerCannotBeOpened", unopenable, {}, "Device not found", {}, ConnectReason::NotFound},
       // The window cannot choose one, so it opens none (each is device 1 of its bus, a
       // root hub to sysfs: no port path).
       {"TwoProgrammers",
@@ -78,17 +79,20 @@ std::vector<NoConnectionCase> NoConnectionCases() {
        {},
        "2 programmers found: 001:001, 002:001. Keep only one connected.",
        {},
+       ConnectReason::Several,
        true},
       {"UnknownModuleCancelled",
        unknownModule,
        {false},
        "Flash module unknown. To try as standart 64M module?",
-       {}},
+       {},
+       ConnectReason::Declined},
       {"UnknownChipCancelled",
        unknownChip,
        {false},
        "Chip detecting fault. Try as one bank module with 8bit chip?",
-       {}},
+       {},
+       ConnectReason::Declined},
   };
 }
 
@@ -115,6 +119,9 @@ TEST_P(StartWithoutConnection, EndsWithoutStartJobsLineOrLock) {
   EXPECT_EQ(eventsDuringPress, 0);  // no job ran
   EXPECT_EQ(rig.bus.CallCount("usb_release_interface"), 0);
   EXPECT_EQ(rig.bus.CallCount("usb_close"), Opened(rig));
+  ASSERT_TRUE(rig.ctx.report.connection.has_value());
+  EXPECT_EQ(rig.ctx.report.connection->reason, c.reason);
+  EXPECT_EQ(JudgeRun(rig.ctx.report), RunVerdict::NotConnected);
 }
 
 INSTANTIATE_TEST_SUITE_P(StartSequence, StartWithoutConnection,
@@ -464,3 +471,50 @@ TEST(StartSequence, WriteWithoutEraseLeavesTheFlashUnlikeTheFileAndACheckSaysSo)
 }
 
 }  // namespace
+
+// Every exit status of the command line comes from this verdict, the most serious first.
+TEST(RunVerdict, ComesFromTheReasonsHandedBack) {
+  const auto job = [](std::optional<FailureReason> reason, bool mismatch = false,
+                      bool digestsFailed = false) {
+    JobRecord record;
+    if (reason)
+      record.result.failure = JobFailure{*reason};
+    record.result.mismatch = mismatch;
+    if (digestsFailed) {
+      record.result.verification.emplace();
+      record.result.verification->md5 = DigestVerdict::Fail;
+    }
+    return record;
+  };
+  const auto run = [](std::vector<JobRecord> jobs, std::optional<ConnectReason> connection = {}) {
+    RunReport report;
+    report.jobs = std::move(jobs);
+    if (connection)
+      report.connection = ConnectFailure{*connection, ""};
+    return report;
+  };
+  using R = FailureReason;
+  const struct {
+    const char* name;
+    RunReport report;
+    RunVerdict verdict;
+  } cases[] = {
+      {"all done", run({job({}), job({})}), RunVerdict::Done},
+      {"not connected", run({}, ConnectReason::NotFound), RunVerdict::NotConnected},
+      {"stopped while connecting", run({}, ConnectReason::Cancelled), RunVerdict::Interrupted},
+      {"declined", run({}, ConnectReason::Declined), RunVerdict::NotConnected},
+      {"diagnostic without a programmer", run({job({})}, ConnectReason::Device),
+       RunVerdict::NotConnected},
+      {"a file failed", run({job(R::FileOpen)}), RunVerdict::JobFailed},
+      {"a transfer failed", run({job({}), job(R::Transfer)}), RunVerdict::JobFailed},
+      {"the flash differs", run({job(R::Mismatch, true)}), RunVerdict::VerificationFailed},
+      {"digests did not verify", run({job({}, false, true)}), RunVerdict::VerificationFailed},
+      {"failed after a difference", run({job(R::Transfer, true)}), RunVerdict::JobFailed},
+      {"cancelled after a failure", run({job(R::Mismatch, true), job(R::Cancelled)}),
+       RunVerdict::Interrupted},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(JudgeRun(c.report), c.verdict);
+  }
+}

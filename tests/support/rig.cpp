@@ -107,7 +107,7 @@ std::vector<std::string> Rig::Requests() const {
 }
 
 void Rig::Connect() {
-  EXPECT_EQ(ConnectAndIdentify(ctx), 1);
+  EXPECT_TRUE(ConnectAndIdentify(ctx).Ok());
   Mark();
 }
 

@@ -29,12 +29,12 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
   };
   usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
 
-  ASSERT_EQ(ConnectAndIdentify(ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(ctx).Ok());
   const std::string dump = dir.File("dump.bin");
   UseReadFile(dump);
   window.SetText(Control::MD5_result, "left from before");
   programmer.ClearRecord();
-  EXPECT_EQ(ReadCheckJob(ctx).code, kCommandFailed);
+  EXPECT_EQ(ReadCheckJob(ctx).Code(), kCommandFailed);
   EXPECT_TRUE(programmer.Vanished());
 
   // The read error stands where the progress line was.
@@ -64,7 +64,7 @@ TEST_F(UsbfsTest, ProgrammerUnpluggedMidReadFailsTheReadAndClosesTheLink) {
 
   // Start again with the programmer's node gone: the library drops it from its list.
   bed->Unplug(programmer);
-  EXPECT_EQ(ConnectAndIdentify(ctx), 0);
+  EXPECT_FALSE(ConnectAndIdentify(ctx).Ok());
   EXPECT_EQ(window.MessageTexts(), (std::vector<std::string>{"Device not found"}));
 }
 
@@ -76,11 +76,11 @@ TEST_F(UsbfsTest, UrbNeverCompletedTimesOutIsDiscardedAndFailsTheRead) {
     return urb.in && urb.blocksRead == kStuckBlock && urb.pendingIn == 0;
   };
   usbfs::UsbfsProgrammer& programmer = AddProgrammer(Module(kModule16M).Model(), faults);
-  ASSERT_EQ(ConnectAndIdentify(ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(ctx).Ok());
   const std::string dump = dir.File("dump.bin");
   UseReadFile(dump);
   programmer.ClearRecord();
-  EXPECT_EQ(ReadCheckJob(ctx).code, kCommandFailed);
+  EXPECT_EQ(ReadCheckJob(ctx).Code(), kCommandFailed);
 
   EXPECT_EQ(LastOf(Rows(Entries()), 1)[0], (Row{"[09:05:07] Read error", LogColour::Red}));
   EXPECT_FALSE(std::filesystem::exists(dump));

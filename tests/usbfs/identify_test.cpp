@@ -50,7 +50,7 @@ TEST_F(UsbfsTest, IdentifiesModuleAndChipFromTheDevicesAnswers) {
     NewBed();
     ctx.log = EventLog{};
     usbfs::UsbfsProgrammer& programmer = AddProgrammer(c.model);
-    ASSERT_EQ(ConnectAndIdentify(ctx), 1);
+    ASSERT_TRUE(ConnectAndIdentify(ctx).Ok());
     EXPECT_TRUE(window.messages.empty());
     EXPECT_EQ(Rows(Entries()), c.log);
     EXPECT_EQ(ctx.session.blockCount, c.blockCount);

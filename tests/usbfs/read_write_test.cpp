@@ -51,11 +51,11 @@ TEST_F(UsbfsTest, Reads16MModuleIntoADumpEqualToTheFlash) {
   ctx.database.dumpHashes = {{"Pattern module", md5, sha1, CrcText(flash)}};
   ctx.database.dumpHashCount = 1;
 
-  ASSERT_EQ(ConnectAndIdentify(ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(ctx).Ok());
   const std::string dump = dir.File("dump.bin");
   UseReadFile(dump);
   programmer.ClearRecord();
-  EXPECT_EQ(ReadCheckJob(ctx).code, kCommandOk);
+  EXPECT_EQ(ReadCheckJob(ctx).Code(), kCommandOk);
   CloseProgrammer(ctx.session.handle);
 
   const Bytes dumped = ReadFileBytes(dump);
@@ -108,10 +108,10 @@ TEST_F(UsbfsTest, Writes16MModuleFromAFile) {
   const std::string source = dir.File("source.bin");
   WriteFileBytes(source, image);
 
-  ASSERT_EQ(ConnectAndIdentify(ctx), 1);
+  ASSERT_TRUE(ConnectAndIdentify(ctx).Ok());
   UseWriteFile(source);
   programmer.ClearRecord();
-  EXPECT_EQ(WriteJob(ctx).code, kCommandOk);
+  EXPECT_EQ(WriteJob(ctx).Code(), kCommandOk);
   CloseProgrammer(ctx.session.handle);
 
   const Bytes flash = programmer.WithModel([](sim::DeviceModel& m) { return m.Flash().Image(); });

@@ -51,7 +51,7 @@ TEST_F(UsbfsTwoProgrammers, AreListedWithBusDeviceAndPortPathAndNeitherIsOpened)
 }
 
 TEST_F(UsbfsTwoProgrammers, WithoutAChoiceNeitherIsOpened) {
-  EXPECT_EQ(ConnectAndIdentify(ctx), 0);
+  EXPECT_FALSE(ConnectAndIdentify(ctx).Ok());
   const std::vector<ProgrammerPlace>& found = ctx.session.handle.found;
   ASSERT_EQ(Sorted(found), kPlaces);
   EXPECT_EQ(window.MessageTexts(),
@@ -74,8 +74,8 @@ TEST_F(UsbfsTwoProgrammers, AChoiceByBusDeviceOrPortPathOpensThatOneOnly) {
     usbfs::UsbfsProgrammer& used = c.second ? Second() : First();
     usbfs::UsbfsProgrammer& unused = c.second ? First() : Second();
     ctx.device = ParseDeviceChoice(c.choice);
-    IdentificationRecord found;
-    ASSERT_EQ(ConnectAndIdentify(ctx, &found), 1);
+    const IdentifyOutcome outcome = ConnectAndIdentify(ctx);
+    ASSERT_TRUE(outcome.Ok());
     EXPECT_EQ(ctx.session.handle.opened, kPlaces[c.second ? 1 : 0]);
     EXPECT_EQ(LastOf(Entries(), 1)[0].text, c.second ? "Flash module: 32M" : "Flash module: 16M");
     EXPECT_EQ(used.Requests(), (std::vector<std::string>{"13", "16", "36", "18"}));

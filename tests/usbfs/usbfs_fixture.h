@@ -22,6 +22,7 @@ class UsbfsTest : public ::testing::Test, public Rig {
  public:
   UsbfsTest() {
     ctx.bindUsb = [] { return BindUsbLibrary(kDebianLibusb); };
+    ctx.usbDevices = kUsbDevicesFolder;  // the testbed's, in place of the machine's
   }
   ~UsbfsTest() override {
     // A test that stopped half-way must not leave the library holding a node.

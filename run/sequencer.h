@@ -1,12 +1,12 @@
 // The runs both front ends start: the selected jobs of a Start press, identification on
 // its own and the bench diagnostic. Each fills `report` from what identification and the
-// jobs hand back.
+// jobs hand back, and gives the run's verdict.
 #pragma once
 
 #include <functional>
 
-#include "app/run_report.h"
 #include "flash/job_context.h"
+#include "run/run_report.h"
 
 struct RunOptions {
   // After a successful write, read the flash back and check it against the write file,
@@ -24,19 +24,15 @@ struct RunOptions {
   std::function<void(const JobRecord&)> jobEnded{};
 };
 
-// JobFailed: a job failed, or its digests did not verify.
-enum class StartResult { NothingToDo, NotConnected, JobFailed, Done };
-
 // Connects, identifies and runs the selected jobs in the fixed order read or check,
 // erase, write (then the verify when asked), stopping at the first that fails or whose
 // digests did not verify: nothing is erased or written after a dump the tool could not
-// vouch for.
-StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
-                     const RunOptions& options);
+// vouch for. Nothing selected: the "Nothing to do" box, and Done.
+RunVerdict RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
+                    const RunOptions& options);
 
-// Connects, identifies (its lines go to the log) and closes. False when not connected.
-bool RunIdentify(JobContext& ctx, RunReport& report);
+// Connects, identifies (its lines go to the log) and closes.
+RunVerdict RunIdentify(JobContext& ctx, RunReport& report);
 
-// The bench diagnostic, its lines written to ctx.statusPath. False when the status file
-// could not be made or the programmer not connected.
-bool RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options = {});
+// The bench diagnostic, its lines written to ctx.statusPath.
+RunVerdict RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options = {});

@@ -1,6 +1,6 @@
 // The Start sequence: one connection, the selected jobs in their fixed order, a stop at
 // the first that fails; and the two runs of their own, identification and the diagnostic.
-#include "app/core/sequencer.h"
+#include "run/sequencer.h"
 
 #include <chrono>
 #include <functional>
@@ -9,6 +9,7 @@
 #include "flash/job_lines.h"
 #include "flash/jobs.h"
 #include "flash/stamped.h"
+#include "flash/verify_digests.h"
 #include "programmer/commands.h"
 
 namespace {
@@ -32,22 +33,13 @@ JobRecord& TimedJob(RunReport& report, const RunOptions& options, const char* na
   return record;
 }
 
-// Runs one job and keeps what it handed back. A job that failed while Cancel was pending
-// was cancelled (its stop is the cancel line; a fault on the same block is the rarer case).
+// Runs one job and keeps what it handed back.
 bool RunJob(JobContext& ctx, RunReport& report, const RunOptions& options, const char* name,
             const std::string& file, const JobFunction& job) {
   bool ok = false;
   TimedJob(report, options, name, file, [&](JobRecord& record) {
-    const JobResult result = job(ctx);
-    ok = result.Ok();
-    record.result = ok               ? JobOutcome::Ok
-                    : ctx.cancelFlag ? JobOutcome::Cancelled
-                                     : JobOutcome::Failed;
-    record.bytes = result.bytes;
-    record.mismatch = result.mismatch;
-    record.digests = result.digests;
-    record.verification = result.verification;
-    record.difference = result.difference;
+    record.result = job(ctx);
+    ok = record.result.Ok();
   });
   return ok;
 }
@@ -55,17 +47,18 @@ bool RunJob(JobContext& ctx, RunReport& report, const RunOptions& options, const
 // After a job that succeeded: whether its digests verified. One that did not ends the run
 // with its own line, whatever was to follow.
 bool Verified(JobContext& ctx, const RunReport& report) {
-  const JobRecord& job = report.jobs.back();
+  const JobResult& job = report.jobs.back().result;
   if (!job.verification || !job.verification->Failed())
     return true;
   ctx.host.AppendLine(Stamped(ctx, "[%s] Verification failed, jobs stopped"), LogColour::Red);
   return false;
 }
 
-// A new run's record; the log lines collected so far stay.
-void BeginRun(RunReport& report) {
-  report.connectFailed = false;
-  report.connectStopped = false;
+// A new run's record; the log lines and messages collected so far stay. The run owns the
+// cancel flag: a Cancel left from before means nothing to it.
+void BeginRun(JobContext& ctx, RunReport& report) {
+  ctx.cancelFlag = false;
+  report.connection.reset();
   report.programmersFound.clear();
   report.programmer.reset();
   report.identification.reset();
@@ -78,20 +71,18 @@ void NoteProgrammers(const JobContext& ctx, RunReport& report) {
   report.programmer = ctx.session.handle.opened;
 }
 
-// Identification, its record kept for the report. A stop the host saw at once ends it
+// Identification, its record kept for the report. A stop the operator asked for ends it
 // before its next request, and says so.
 bool Connect(JobContext& ctx, RunReport& report) {
-  IdentificationRecord found;
-  const int identified = ConnectAndIdentify(ctx, &found);
+  const IdentifyOutcome outcome = ConnectAndIdentify(ctx);
   NoteProgrammers(ctx, report);
-  if (identified != 1) {
-    report.connectFailed = true;
-    report.connectStopped = ctx.host.CancelPending();
-    if (report.connectStopped)
+  report.connection = outcome.failure;
+  if (!outcome.Ok()) {
+    if (outcome.failure->reason == ConnectReason::Cancelled)
       ctx.host.AppendLine(Stamped(ctx, "[%s] Operation cancelled"), LogColour::Red);
     return false;
   }
-  report.identification = found;
+  report.identification = outcome.identified;
   return true;
 }
 
@@ -100,42 +91,38 @@ bool Connect(JobContext& ctx, RunReport& report) {
 // run without one verifies the written flash against them.
 bool VerifyWrite(JobContext& ctx, RunReport& report, const RunOptions& options,
                  const JobSelection& selection) {
-  ctx.selection.ReadMode = false;
-  ctx.selection.CheckFileName = selection.WriteFileName;
-  if (selection.ReadCheckSelected) {
-    ctx.selection.hashCheckMode = HashCheckMode::Auto;
-    ctx.selection.ManualMD5.clear();
-    ctx.selection.ManualSHA1.clear();
-    ctx.selection.ManualCRC.clear();
-  }
+  const DigestExpectation expected =
+      selection.ReadCheckSelected ? DigestExpectation{} : ExpectationOf(selection);
   ctx.digests.Reset();
   ctx.host.ResetProgress();
-  const bool ok = RunJob(ctx, report, options, "verify", selection.WriteFileName, ReadCheckJob);
-  ctx.selection = selection;
-  return ok && Verified(ctx, report);
+  const std::string& file = selection.WriteFileName;
+  return RunJob(ctx, report, options, "verify", file,
+                [&](JobContext& c) { return CheckJob(c, file, expected); }) &&
+         Verified(ctx, report);
 }
 
 // The new dump vouched for by a second read of the flash, before anything destructive.
 bool SecondRead(JobContext& ctx, RunReport& report, const RunOptions& options,
                 const JobSelection& selection) {
-  const DigestTexts first = report.jobs.back().digests.value_or(DigestTexts{});
-  return RunJob(ctx, report, options, "reread", selection.ReadFileName,
-                [&first](JobContext& c) { return SecondReadJob(c, first); });
+  const DigestTexts first = report.jobs.back().result.digests.value_or(DigestTexts{});
+  const std::string& dump = selection.ReadFileName;
+  return RunJob(ctx, report, options, "reread", dump,
+                [&](JobContext& c) { return SecondReadJob(c, dump, first); });
 }
 
 }  // namespace
 
-StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
-                     const RunOptions& options) {
-  BeginRun(report);
+RunVerdict RunStart(JobContext& ctx, RunReport& report, const JobSelection& selection,
+                    const RunOptions& options) {
+  BeginRun(ctx, report);
   ctx.selection = selection;
   const JobSelection& sel = selection;
   if (!sel.ReadCheckSelected && !sel.EraseSelected && !sel.WriteSelected) {
     ctx.host.ShowMessage("Nothing to do", kProgrammerCaption);
-    return StartResult::NothingToDo;
+    return RunVerdict::Done;
   }
   if (!Connect(ctx, report))
-    return StartResult::NotConnected;
+    return JudgeRun(report);
   ctx.host.AppendLine(Stamped(ctx, "[%s] Start jobs"), LogColour::Green);
   if (options.lock)
     options.lock();
@@ -152,7 +139,9 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
   if (ok)
     ok = !sel.EraseSelected || RunJob(ctx, report, options, "erase", "", EraseJob);
   if (ok)
-    ok = !sel.WriteSelected || RunJob(ctx, report, options, "write", sel.WriteFileName, WriteJob);
+    ok = !sel.WriteSelected ||
+         RunJob(ctx, report, options, "write", sel.WriteFileName,
+                [&](JobContext& c) { return WriteJob(c, sel.WriteFileName); });
   if (ok && sel.WriteSelected && options.verifyAfterWrite)
     ok = VerifyWrite(ctx, report, options, sel);
   if (ok)
@@ -161,31 +150,24 @@ StartResult RunStart(JobContext& ctx, RunReport& report, const JobSelection& sel
   CloseProgrammer(ctx.session.handle);
   if (options.unlock)
     options.unlock();
-  return ok ? StartResult::Done : StartResult::JobFailed;
+  return JudgeRun(report);
 }
 
-bool RunIdentify(JobContext& ctx, RunReport& report) {
-  BeginRun(report);
-  if (!Connect(ctx, report))
-    return false;
-  CloseProgrammer(ctx.session.handle);
-  return true;
+RunVerdict RunIdentify(JobContext& ctx, RunReport& report) {
+  BeginRun(ctx, report);
+  if (Connect(ctx, report))
+    CloseProgrammer(ctx.session.handle);
+  return JudgeRun(report);
 }
 
-bool RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options) {
-  BeginRun(report);
-  bool ok = false;
+RunVerdict RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options) {
+  BeginRun(ctx, report);
   TimedJob(report, options, "diagnose", ctx.statusPath, [&](JobRecord& record) {
     const DiagnosticResult result = StatusTest(ctx);
     NoteProgrammers(ctx, report);
     report.identification = result.identification;
-    // The status file is made before the connection: a file that could not be made is no
-    // failed connection.
-    report.connectFailed = result.connecting && !result.identification;
-    ok = result.code == kCommandOk;
-    record.result = ok                 ? JobOutcome::Ok
-                    : result.cancelled ? JobOutcome::Cancelled
-                                       : JobOutcome::Failed;
+    report.connection = result.connection;
+    record.result.failure = result.failure;
   });
-  return ok;
+  return JudgeRun(report);
 }
