@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -155,6 +157,7 @@ void SimBus::DropDevice(int id) {
   for (const auto& handle : topology_->handles)
     if (handle->device == &device)
       Unlock(*handle);
+  WriteUsbDevices();
   DeviceModel& model = device.model_;
   model.PowerLoss();
   if (drop.moduleType >= 0 || drop.chipId)
@@ -186,6 +189,25 @@ void SimBus::MaybeReturn(SimDevice& device) {
     for (number = 2; number < 127 && taken[static_cast<size_t>(number)];) ++number;
   device.deviceNumber_ = number;
   device.gone_ = false;
+}
+
+void SimBus::WriteUsbDevices() const {
+  if (usbDevices_.empty())
+    return;
+  for (const Topology::Bus& bus : topology_->buses) {
+    for (size_t place = 0; place < bus.devices.size(); ++place) {
+      const SimDevice& device = *devices_[static_cast<size_t>(bus.devices[place])];
+      const std::filesystem::path entry =
+          std::filesystem::path(usbDevices_) /
+          (std::to_string(bus.number) + "-" + std::to_string(place + 1));
+      std::error_code error;
+      std::filesystem::remove_all(entry, error);
+      if (device.gone_ || !std::filesystem::create_directories(entry, error))
+        continue;
+      std::ofstream(entry / "busnum") << bus.number << '\n';
+      std::ofstream(entry / "devnum") << device.DeviceNumber() << '\n';
+    }
+  }
 }
 
 bool SimBus::Gone(const usb_dev_handle& handle) {
@@ -258,6 +280,7 @@ int SimBus::FindDevices() {
   for (const auto& device : devices_)
     if (device->gone_)
       MaybeReturn(*device);
+  WriteUsbDevices();
   for (size_t b = 0; b < t.busList.size(); ++b) {
     struct usb_bus* bus = t.busList[b].get();
     bus->devices = nullptr;

@@ -144,6 +144,14 @@ class SimBus {
   // does the end of the process. Empty (the default): claims lock nothing.
   void SetClaimLocks(std::string prefix) { claimLocks_ = std::move(prefix); }
 
+  // Keeps `folder` as the kernel keeps /sys/bus/usb/devices: a device on the bus has an
+  // entry named by its port path, "B-P" (bus number B, P its place in the bus's list,
+  // from 1), holding the files busnum and devnum. Brought up to date at every
+  // usb_find_devices and drop: a device off the bus has none, one that is back has its
+  // port path again, with its new number. Other entries are left alone. Empty (the
+  // default): none.
+  void SetUsbDevicesFolder(std::string folder) { usbDevices_ = std::move(folder); }
+
   // Traffic record.
   const std::vector<TransferRecord>& Transfers() const { return transfers_; }
   const std::vector<ApiCall>& Calls() const { return calls_; }
@@ -179,6 +187,7 @@ class SimBus {
   static bool Lost(SimDevice& device, DropAt kind, int index);
   // A device off the bus shows again at this usb_find_devices when its time is up.
   void MaybeReturn(SimDevice& device);
+  void WriteUsbDevices() const;  // SetUsbDevicesFolder
 
   std::unique_ptr<Topology> topology_;
   std::vector<std::unique_ptr<SimDevice>> devices_;
@@ -186,6 +195,7 @@ class SimBus {
   std::vector<ApiCall> calls_;
   size_t recordLimit_ = 64;
   std::string claimLocks_;
+  std::string usbDevices_;
 };
 
 }  // namespace sim

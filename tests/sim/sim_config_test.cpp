@@ -75,8 +75,6 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
       "loss_rate=2000\n"
       "loss_seed=0x123456789\n"
       "drop_at=erase_poll 3\n"
-      "drop_scans=4\n"
-      "drop_ms=40\n"
       "return_module_type=0x06\n"
       "return_chip_id=c2 7e 22 01\n"
       "bus=3\n"
@@ -125,13 +123,10 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
   EXPECT_EQ(f.holdTransfer, 4);
   EXPECT_EQ(f.holdInTransfer, 2);
   EXPECT_EQ(f.holdMilliseconds, 250);
-  EXPECT_EQ(f.lossKind, sim::LossKind::Stall);
-  EXPECT_EQ(std::tuple(f.loseReadBlock, f.loseWriteBlock, f.loseErasePoll, f.lossRate),
-            std::tuple(11, 12, 13, 2000));
-  EXPECT_EQ(f.lossSeed, 0x123456789u);
-  EXPECT_EQ(f.drop.at, sim::DropAt::ErasePoll);
-  EXPECT_EQ(std::tuple(f.drop.index, f.drop.goneScans, f.drop.goneMilliseconds, f.drop.moduleType),
-            std::tuple(3, 4, 40, 6));
+  EXPECT_EQ(std::tuple(f.lossKind, f.loseReadBlock, f.loseWriteBlock, f.loseErasePoll, f.lossRate,
+                       f.lossSeed, f.drop.at, f.drop.index, f.drop.moduleType),
+            std::tuple(sim::LossKind::Stall, 11, 12, 13, 2000, 0x123456789u, sim::DropAt::ErasePoll,
+                       3, 6));
   EXPECT_EQ(f.drop.chipId, (std::array<uint8_t, 4>{0xC2, 0x7E, 0x22, 0x01}));
   EXPECT_EQ(s.bus, 3);
   EXPECT_EQ(s.deviceNumber, 7);
