@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace sim {
@@ -95,7 +96,45 @@ enum class FaultKind {
   Timeout,  // -ETIMEDOUT, returned at once
 };
 
-// Faults of the USB layer. Indices count from 0 and restart at every usb_open; -1: never.
+// How a lost transfer looks to the host. The device has done its part all the same.
+enum class LossKind {
+  Timeout,  // -ETIMEDOUT
+  Stall,    // -EPIPE
+  Short,    // half the bytes: an IN transfer delivers the first half of the answer
+};
+
+// The transfers that the loss and drop faults count, each over the programmer's whole
+// life (from the bus's creation, not restarting at usb_open). A transfer counts when it
+// is made on a handle of the programmer as it is now, whatever becomes of it.
+enum class DropAt {
+  Never,
+  Transfer,    // any bulk transfer, either direction
+  ReadBlock,   // an IN transfer that takes a ReadBlock answer
+  WriteBlock,  // the data phase (second OUT transfer) of a WriteBlock
+  ErasePoll,   // an IN transfer that takes the answer of an ErasePoll or EraseCheck
+};
+
+// The programmer dropping off the bus, once: the chosen transfer and every later one on
+// the handles opened before fail with -ENODEV (usb_close still works), it is missing from
+// the bus list for a while, then it is back with the next free device number on its bus,
+// reset as after power-on: address 0, bank byte 1, 8-bit bus, no answers waiting, and
+// an erase the host has not yet seen finish abandoned half done (the first half of its
+// bank blank, the rest as before the erase; a poll of it answers 0).
+struct DropOff {
+  DropAt at = DropAt::Never;
+  int index = 0;  // the Nth transfer of kind `at`, from 0
+  // It is missing from this many usb_find_devices after the drop, and from any before
+  // goneMilliseconds have passed; the first one after both lists it again.
+  int goneScans = 1;
+  int goneMilliseconds = 0;
+  // What it answers after its return, as with another module plugged in (the flash keeps
+  // its size and contents): -1 and none keep the module's own.
+  int moduleType = -1;
+  std::optional<std::array<uint8_t, 4>> chipId{};
+};
+
+// Faults of the USB layer. Indices count from 0 and restart at every usb_open (those of
+// the lost transfers and the drop excepted, see DropAt); -1: never.
 struct UsbFaults {
   bool openFails = false;
   bool setConfigurationFails = false;
@@ -115,6 +154,20 @@ struct UsbFaults {
   int holdTransfer = -1;
   int holdInTransfer = -1;
   int holdMilliseconds = 0;
+  // Lost transfers: the device does its part and the host is told `lossKind`. A lost
+  // ReadBlock or poll answer is taken off the device (its address moves on past the
+  // block, its erase script past the answer); a lost WriteBlock data phase programs only
+  // the first half of the block, moves the address on by that half and answers no
+  // status. The chosen Nth of each kind, over the programmer's life (see DropAt).
+  LossKind lossKind = LossKind::Timeout;
+  int loseReadBlock = -1;
+  int loseWriteBlock = -1;
+  int loseErasePoll = -1;
+  // Also each of those data transfers with a chance of one in lossRate (0: never), drawn
+  // from a sequence that lossSeed fixes: the same seed loses the same transfers.
+  int lossRate = 0;
+  uint64_t lossSeed = 0;
+  DropOff drop{};
 };
 
 struct DeviceConfig {

@@ -132,7 +132,7 @@ void DeviceModel::Request(const uint8_t* data, size_t size) {
     case 0x51:  // ErasePoll
     case 0x52:  // EraseCheck
       if (sized(2))
-        Queue({NextEraseAnswer(BankIndex(data[1]))});
+        answers_.push_back({AnswerKind::Poll, {NextEraseAnswer(BankIndex(data[1]))}});
       return;
     case 0x60:  // BusWrite: 60 ah al ax ay dl dh
       if (sized(7))
@@ -156,7 +156,7 @@ void DeviceModel::StartErase(int bank) {
   const std::vector<uint8_t>& script = config_.eraseScript[bank];
   const bool finishes =
       script.empty() || std::find(script.begin(), script.end(), 0) != script.end();
-  erase_[bank] = EraseState{false, true, finishes, 0, std::chrono::steady_clock::now()};
+  erase_[bank] = EraseState{false, true, finishes, finishes, 0, std::chrono::steady_clock::now()};
   SettleErases();
 }
 
@@ -186,9 +186,29 @@ uint8_t DeviceModel::NextEraseAnswer(int bank) {
     answer = script[std::min(state.next, script.size() - 1)];
     ++state.next;
   }
-  if (answer == 0)
+  if (answer == 0) {
     state.running = false;
+    flash_.ForgetBeforeErase(bank);  // done: nothing can take it back now
+  }
   return answer;
+}
+
+void DeviceModel::PowerLoss() {
+  SettleErases();
+  for (int bank = 0; bank < 2; ++bank) {
+    EraseState& state = erase_[bank];
+    if (state.running && state.finishes) {
+      if (state.clearsFlash)
+        flash_.EraseBank(bank);  // the chips had not got far: as if they had
+      flash_.RestoreBeforeErase(bank, flash_.BankSize() / 2);
+    }
+    state = EraseState{};
+  }
+  ResetTransport();
+  bus_.Reset();
+  bankByte_ = 1;
+  address_ = 0;
+  busWidth_ = 8;
 }
 
 void DeviceModel::SpoilRead(uint8_t* out, size_t size) const {
@@ -211,7 +231,8 @@ int DeviceModel::Send(uint8_t* out, size_t size) {
   Answer answer = std::move(answers_.front());
   answers_.pop_front();
   switch (answer.kind) {
-    case AnswerKind::Bytes: {
+    case AnswerKind::Bytes:
+    case AnswerKind::Poll: {
       const size_t n = std::min(size, answer.bytes.size());
       std::copy_n(answer.bytes.begin(), n, out);
       return static_cast<int>(n);

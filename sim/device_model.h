@@ -3,6 +3,7 @@
 // reads back. It knows nothing of USB handles or faults (SimBus adds those).
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +35,22 @@ class DeviceModel {
   bool ReadBlockPending() const {
     return !answers_.empty() && answers_.front().kind == AnswerKind::ReadBlock;
   }
+  // The next answer is that of an ErasePoll or EraseCheck.
+  bool PollAnswerPending() const {
+    return !answers_.empty() && answers_.front().kind == AnswerKind::Poll;
+  }
+  // Drops the answers waiting (the status of a block whose data phase was cut short).
+  void ForgetAnswers() { answers_.clear(); }
+  // The programmer lost its power: registers back at their power-on values (address 0,
+  // bank byte 1, 8-bit bus, array reads), answers and a half-received block forgotten,
+  // and an erase the host has not yet seen finish abandoned half done: the first half of
+  // its bank blank, the rest as before the erase, and the bank idle.
+  void PowerLoss();
+  // Another module plugged in: the answers of GetModuleType and GetChipId.
+  void ReplaceModule(uint8_t moduleType, const std::array<uint8_t, 4>& chipId) {
+    config_.moduleType = moduleType;
+    config_.chipId = chipId;
+  }
 
   // The flash as it is now: an erase that was started has finished by itself once its
   // time is up, whether or not the host polled.
@@ -54,7 +71,7 @@ class DeviceModel {
   int IgnoredRequests() const { return ignoredRequests_; }
 
  private:
-  enum class AnswerKind { Bytes, ReadBlock, BusRead };
+  enum class AnswerKind { Bytes, Poll, ReadBlock, BusRead };
   struct Answer {
     AnswerKind kind = AnswerKind::Bytes;
     std::vector<uint8_t> bytes;
@@ -62,6 +79,7 @@ class DeviceModel {
   struct EraseState {
     bool initialised = false;
     bool running = false;
+    bool finishes = false;     // its script ends with 0: the chips become blank
     bool clearsFlash = false;  // started, and the chips will be blank when its time is up
     size_t next = 0;           // position in the bank's script
     std::chrono::steady_clock::time_point started{};

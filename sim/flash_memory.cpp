@@ -25,8 +25,8 @@ size_t FlashMemory::AllocatedChunks() const {
   return count;
 }
 
-void FlashMemory::FillBaseline(int bank, size_t offset, uint8_t* out, size_t n) const {
-  if (banks_[bank].erased || contents_ == InitialContents::Erased) {
+void FlashMemory::FillBaseline(int bank, size_t offset, uint8_t* out, size_t n, bool erased) const {
+  if (erased || contents_ == InitialContents::Erased) {
     std::memset(out, 0xFF, n);
   } else if (contents_ == InitialContents::Zero) {
     std::memset(out, 0x00, n);
@@ -82,8 +82,33 @@ void FlashMemory::Program(int bank, size_t offset, const uint8_t* data, size_t n
 void FlashMemory::EraseBank(int bank) {
   if (bank < 0 || bank >= BankCount())
     return;
-  for (auto& chunk : banks_[bank].chunks) chunk.reset();
-  banks_[bank].erased = true;
+  Bank& b = banks_[bank];
+  const size_t chunks = b.chunks.size();
+  b.before = std::move(b.chunks);
+  b.erasedBefore = b.erased;
+  b.chunks.clear();
+  b.chunks.resize(chunks);
+  b.erased = true;
+}
+
+void FlashMemory::RestoreBeforeErase(int bank, size_t offset) {
+  if (bank < 0 || bank >= BankCount() || banks_[bank].before.empty())
+    return;
+  Bank& b = banks_[bank];
+  for (size_t i = offset / kChunkSize; i < b.chunks.size(); ++i) {
+    b.chunks[i] = std::move(b.before[i]);
+    if (!b.chunks[i] && !b.erasedBefore) {
+      // Untouched before the erase: the initial contents, which the blank bank lacks.
+      b.chunks[i] = std::make_unique<uint8_t[]>(kChunkSize);
+      FillBaseline(bank, i * kChunkSize, b.chunks[i].get(), kChunkSize, false);
+    }
+  }
+  ForgetBeforeErase(bank);
+}
+
+void FlashMemory::ForgetBeforeErase(int bank) {
+  if (bank >= 0 && bank < BankCount())
+    std::vector<std::unique_ptr<uint8_t[]>>().swap(banks_[bank].before);
 }
 
 void FlashMemory::ReadImage(size_t offset, uint8_t* out, size_t n) const {

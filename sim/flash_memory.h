@@ -32,7 +32,13 @@ class FlashMemory {
   // not programmed.
   void Read(int bank, size_t offset, uint8_t* out, size_t n) const;
   void Program(int bank, size_t offset, const uint8_t* data, size_t n);  // old AND new
+  // Blanks the bank. What it held is kept aside until ForgetBeforeErase (or the next
+  // erase), so that an erase cut short can be undone in part.
   void EraseBank(int bank);
+  // The bank from `offset` (a multiple of kChunkSize) to its end holds again what it held
+  // before its last erase; the kept contents are then let go.
+  void RestoreBeforeErase(int bank, size_t offset);
+  void ForgetBeforeErase(int bank);
 
   // Whole-module access in dump order: the first bank, then the second.
   void ReadImage(size_t offset, uint8_t* out, size_t n) const;
@@ -48,11 +54,17 @@ class FlashMemory {
   struct Bank {
     std::vector<std::unique_ptr<uint8_t[]>> chunks;
     bool erased = false;  // untouched chunks read 0xFF rather than the initial contents
+    // The chunks and `erased` before the last erase (EraseBank); empty when let go.
+    std::vector<std::unique_ptr<uint8_t[]>> before;
+    bool erasedBefore = false;
   };
 
   void Store(size_t dumpOffset, const uint8_t* data, size_t n);  // replaces, no AND
   // What untouched bytes of a bank hold: the initial contents, or 0xFF after an erase.
-  void FillBaseline(int bank, size_t offset, uint8_t* out, size_t n) const;
+  void FillBaseline(int bank, size_t offset, uint8_t* out, size_t n) const {
+    FillBaseline(bank, offset, out, n, banks_[bank].erased);
+  }
+  void FillBaseline(int bank, size_t offset, uint8_t* out, size_t n, bool erased) const;
   uint8_t* Chunk(int bank, size_t index);  // allocates and fills it with the baseline
   size_t DumpOffset(int bank, size_t offset) const { return bank * bankSize_ + offset; }
 

@@ -56,7 +56,7 @@ const char* RandomFaultName(RandomFaultKind kind) {
 }
 
 RandomFaults::RandomFaults(SimBus& bus, uint64_t seed, std::vector<PlannedFault> plan)
-    : bus_(bus), state_(seed * 0x9E3779B97F4A7C15ull + 1), seed_(seed), plan_(std::move(plan)) {
+    : bus_(bus), draws_(seed), seed_(seed), plan_(std::move(plan)) {
   done_.assign(plan_.size(), false);
 }
 
@@ -100,13 +100,6 @@ UsbApi RandomFaults::Api() {
 
 UsbBinder RandomFaults::Binder() {
   return [this] { return Api(); };
-}
-
-uint64_t RandomFaults::Next() {
-  uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
 }
 
 PlannedFault* RandomFaults::Due(long index, std::initializer_list<RandomFaultKind> kinds) {

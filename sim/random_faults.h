@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "programmer/usb_api.h"
+#include "sim/seeded_draws.h"
 #include "sim/sim_bus.h"
 
 namespace sim {
@@ -80,7 +81,7 @@ class RandomFaults {
   // What the host is in the middle of, followed from the requests it sends.
   enum class Expect { Request, WriteData, WriteStatus, ErrorAnswer };
 
-  uint64_t Next();  // splitmix64
+  uint64_t Next() { return draws_.Next(); }
   // The first pending planned fault of one of `kinds` due at this transfer; null if none.
   PlannedFault* Due(long index, std::initializer_list<RandomFaultKind> kinds);
   void Fired(PlannedFault* fault, long index, InjectedFault record);
@@ -89,7 +90,7 @@ class RandomFaults {
   bool IsClosed(usb_dev_handle* handle) const;
 
   SimBus& bus_;
-  uint64_t state_;
+  SeededDraws draws_;
   uint64_t seed_;
   std::vector<PlannedFault> plan_;
   std::vector<bool> done_;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -20,6 +22,7 @@ struct usb_dev_handle {
   int lockFd = -1;  // the claim lock, while the interface is claimed (SetClaimLocks)
   std::string lockPath;
   pid_t lockOwner = 0;  // the process that took it (a forked child holds only a copy)
+  int connection = 0;   // the device's connection it was opened on (SimDevice::connection_)
 };
 
 namespace sim {
@@ -70,6 +73,19 @@ bool Hold(const UsbFaults& faults, int transfer, int inTransfer, int timeout) {
   const bool timesOut = timeout > 0 && faults.holdMilliseconds > timeout;
   Wait(std::chrono::milliseconds(timesOut ? timeout : faults.holdMilliseconds));
   return !timesOut;
+}
+
+// What the host is told of a lost transfer that got `half` of its bytes through.
+int LossResult(LossKind kind, int half) {
+  switch (kind) {
+    case LossKind::Timeout:
+      return -ETIMEDOUT;
+    case LossKind::Stall:
+      return -EPIPE;
+    case LossKind::Short:
+      return half;
+  }
+  return -ETIMEDOUT;
 }
 
 }  // namespace
@@ -129,6 +145,104 @@ SimDevice& SimBus::AddProgrammer(const DeviceConfig& config) {
   return AddDevice(AddBus(), config);
 }
 
+void SimBus::DropDevice(int id) {
+  SimDevice& device = Device(id);
+  const DropOff& drop = device.Faults().drop;
+  device.gone_ = true;
+  ++device.connection_;
+  ++device.drops_;
+  device.goneScansLeft_ = std::max(drop.goneScans, 0);
+  device.droppedAt_ = std::chrono::steady_clock::now();
+  // The kernel lets go of the claims on a device that is gone.
+  for (const auto& handle : topology_->handles)
+    if (handle->device == &device)
+      Unlock(*handle);
+  WriteUsbDevices();
+  DeviceModel& model = device.model_;
+  model.PowerLoss();
+  if (drop.moduleType >= 0 || drop.chipId)
+    model.ReplaceModule(
+        drop.moduleType >= 0 ? static_cast<uint8_t>(drop.moduleType) : model.Config().moduleType,
+        drop.chipId.value_or(model.Config().chipId));
+}
+
+void SimBus::MaybeReturn(SimDevice& device) {
+  if (device.goneScansLeft_ > 0) {
+    --device.goneScansLeft_;
+    return;
+  }
+  const auto away = std::chrono::steady_clock::now() - device.droppedAt_;
+  if (away < std::chrono::milliseconds(device.Faults().drop.goneMilliseconds))
+    return;
+  // Plugged in again: the bus gives it the next device number, as to any new device.
+  const Topology::Bus& bus = topology_->buses.at(static_cast<size_t>(FindBus(device.busNumber_)));
+  std::vector<bool> taken(128, false);
+  int highest = 0;
+  for (int id : bus.devices) {
+    const int number = Device(id).DeviceNumber();
+    highest = std::max(highest, number);
+    if (id != device.Id())
+      taken[static_cast<size_t>(number)] = true;
+  }
+  int number = highest + 1;
+  if (number > 127)
+    for (number = 2; number < 127 && taken[static_cast<size_t>(number)];) ++number;
+  device.deviceNumber_ = number;
+  device.gone_ = false;
+}
+
+void SimBus::WriteUsbDevices() const {
+  if (usbDevices_.empty())
+    return;
+  for (const Topology::Bus& bus : topology_->buses) {
+    for (size_t place = 0; place < bus.devices.size(); ++place) {
+      const SimDevice& device = *devices_[static_cast<size_t>(bus.devices[place])];
+      const std::filesystem::path entry =
+          std::filesystem::path(usbDevices_) /
+          (std::to_string(bus.number) + "-" + std::to_string(place + 1));
+      std::error_code error;
+      std::filesystem::remove_all(entry, error);
+      if (device.gone_ || !std::filesystem::create_directories(entry, error))
+        continue;
+      std::ofstream(entry / "busnum") << bus.number << '\n';
+      std::ofstream(entry / "devnum") << device.DeviceNumber() << '\n';
+    }
+  }
+}
+
+bool SimBus::Gone(const usb_dev_handle& handle) {
+  return handle.connection != handle.device->connection_;
+}
+
+bool SimBus::Arrive(SimDevice& device, DropAt kind, int& index) {
+  const int transfer = device.lifeCounts_[static_cast<int>(DropAt::Transfer)]++;
+  index = kind == DropAt::Never ? -1 : device.lifeCounts_[static_cast<int>(kind)]++;
+  const DropOff& drop = device.Faults().drop;
+  const bool due = !device.dropDone_ && drop.at != DropAt::Never &&
+                   ((drop.at == DropAt::Transfer && drop.index == transfer) ||
+                    (drop.at == kind && drop.index == index));
+  if (due) {
+    device.dropDone_ = true;
+    DropDevice(device.Id());
+  }
+  return !due;
+}
+
+bool SimBus::Lost(SimDevice& device, DropAt kind, int index) {
+  const UsbFaults& faults = device.Faults();
+  const int chosen = kind == DropAt::ReadBlock    ? faults.loseReadBlock
+                     : kind == DropAt::WriteBlock ? faults.loseWriteBlock
+                                                  : faults.loseErasePoll;
+  bool lost = index == chosen;
+  if (faults.lossRate > 0) {
+    if (!device.lossDraws_)
+      device.lossDraws_.emplace(faults.lossSeed);
+    // Drawn for every data transfer, so that the same traffic meets the same losses.
+    lost = device.lossDraws_->Next() % static_cast<uint64_t>(faults.lossRate) == 0 || lost;
+  }
+  return lost;
+}
+
 void SimBus::Call(std::string name, const SimDevice* device, int argument, int result,
                   bool afterClose) {
   calls_.push_back({std::move(name), device ? device->Id() : -1, argument, result, afterClose});
@@ -163,11 +277,17 @@ int SimBus::FindDevices() {
   Topology& t = *topology_;
   t.deviceList.clear();
   t.deviceIds.clear();
+  for (const auto& device : devices_)
+    if (device->gone_)
+      MaybeReturn(*device);
+  WriteUsbDevices();
   for (size_t b = 0; b < t.busList.size(); ++b) {
     struct usb_bus* bus = t.busList[b].get();
     bus->devices = nullptr;
     struct usb_device* previous = nullptr;
     for (int id : t.buses[b].devices) {
+      if (devices_[static_cast<size_t>(id)]->gone_)
+        continue;
       const int number = devices_[static_cast<size_t>(id)]->DeviceNumber();
       auto device = std::make_unique<struct usb_device>();
       std::snprintf(device->filename, sizeof device->filename, "%03d", number);
@@ -210,13 +330,14 @@ usb_dev_handle* SimBus::Open(struct usb_device* device) {
   const auto found = topology_->deviceIds.find(device);
   SimDevice* target =
       found == topology_->deviceIds.end() ? nullptr : devices_[size_t(found->second)].get();
-  if (target == nullptr || target->Faults().openFails) {
+  if (target == nullptr || target->gone_ || target->Faults().openFails) {
     Call("usb_open", target, 0, 0);
     return nullptr;
   }
   topology_->handles.push_back(std::make_unique<usb_dev_handle>());
   usb_dev_handle* handle = topology_->handles.back().get();
   handle->device = target;
+  handle->connection = target->connection_;
   target->transfers_ = 0;
   target->inTransfers_ = 0;
   ++target->openHandles_;
@@ -233,6 +354,8 @@ int SimBus::SetupCall(const char* name, usb_dev_handle* handle, int argument, in
   int result = 0;
   if (device == nullptr || handle->closed)
     result = -EBADF;
+  else if (Gone(*handle))
+    result = -ENODEV;
   else if (argument != expected)
     result = -EINVAL;
   else
@@ -282,15 +405,15 @@ int SimBus::ClaimInterface(usb_dev_handle* handle, int interface) {
   int refusal = 0;
   if (device != nullptr && device->Config().faults.claimFails)
     refusal = -device->Config().faults.refusalErrno;
-  else if (device != nullptr && !handle->closed && interface == 0 && !claimLocks_.empty() &&
-           handle->lockFd < 0)
+  else if (device != nullptr && !handle->closed && !Gone(*handle) && interface == 0 &&
+           !claimLocks_.empty() && handle->lockFd < 0)
     refusal = Lock(*handle);
   return SetupCall("usb_claim_interface", handle, interface, 0, refusal);
 }
 
 int SimBus::ReleaseInterface(usb_dev_handle* handle, int interface) {
   const int result = SetupCall("usb_release_interface", handle, interface, 0, 0);
-  if (result == 0)
+  if (result == 0 || result == -ENODEV)
     Unlock(*handle);
   return result;
 }
@@ -349,20 +472,33 @@ int SimBus::BulkWrite(usb_dev_handle* handle, int endpoint, const char* bytes, i
   if (device == nullptr || handle->closed || size < 0 || (size > 0 && bytes == nullptr)) {
     record.afterClose = device != nullptr && handle->closed;
     record.result = record.afterClose ? -EBADF : -EINVAL;
-  } else if (endpoint != 0x04) {
-    ++device->transfers_;
-    record.result = -EINVAL;
+  } else if (Gone(*handle)) {
+    record.result = -ENODEV;
   } else {
     DeviceModel& model = device->model_;
+    const bool dataPhase = endpoint == 0x04 && model.ExpectingWriteData();
     const int index = device->transfers_++;
+    int block = -1;
     bool shortTransfer = false;
-    const int fault =
-        !Hold(device->Faults(), index, -1, timeout)
-            ? -ETIMEDOUT
-            : FaultResult(*device, index, model.ExpectingWriteData(), model.WriteBlocks(),
+    int fault = 0;
+    if (!Arrive(*device, dataPhase ? DropAt::WriteBlock : DropAt::Never, block))
+      fault = -ENODEV;
+    else if (endpoint != 0x04)
+      fault = -EINVAL;
+    else if (!Hold(device->Faults(), index, -1, timeout))
+      fault = -ETIMEDOUT;
+    else
+      fault = FaultResult(*device, index, dataPhase, model.WriteBlocks(),
                           device->Faults().atWriteBlock, shortTransfer);
     if (fault < 0) {
       record.result = fault;
+    } else if (dataPhase && Lost(*device, DropAt::WriteBlock, block)) {
+      // The device programs the first half of the block and hears no more of it.
+      const int half = size / 2;
+      model.Receive(data, static_cast<size_t>(half));
+      model.ForgetAnswers();
+      record.lost = true;
+      record.result = LossResult(device->Faults().lossKind, half);
     } else {
       // A short transfer loses its last byte on the way.
       const int delivered = shortTransfer ? std::max(size - 1, 0) : size;
@@ -383,25 +519,43 @@ int SimBus::BulkRead(usb_dev_handle* handle, int endpoint, char* bytes, int size
   if (device == nullptr || handle->closed || size <= 0 || bytes == nullptr) {
     record.afterClose = device != nullptr && handle->closed;
     record.result = record.afterClose ? -EBADF : -EINVAL;
-  } else if (endpoint != 0x85) {
-    ++device->transfers_;
-    ++device->inTransfers_;
-    record.result = -EINVAL;
+  } else if (Gone(*handle)) {
+    record.result = -ENODEV;
   } else {
     DeviceModel& model = device->model_;
+    const DropAt kind = endpoint != 0x85            ? DropAt::Never
+                        : model.ReadBlockPending()  ? DropAt::ReadBlock
+                        : model.PollAnswerPending() ? DropAt::ErasePoll
+                                                    : DropAt::Never;
     const int index = device->transfers_++;
+    const int inIndex = device->inTransfers_++;
+    int occurrence = -1;
     bool shortTransfer = false;
-    const int fault =
-        !Hold(device->Faults(), index, device->inTransfers_++, timeout)
-            ? -ETIMEDOUT
-            : FaultResult(*device, index, model.ReadBlockPending(), model.ReadBlocks(),
-                          device->Faults().atReadBlock, shortTransfer);
-    if (fault < 0)
-      record.result = fault;
-    else if (shortTransfer && size == 1)
-      record.result = 0;
+    int fault = 0;
+    if (!Arrive(*device, kind, occurrence))
+      fault = -ENODEV;
+    else if (endpoint != 0x85)
+      fault = -EINVAL;
+    else if (!Hold(device->Faults(), index, inIndex, timeout))
+      fault = -ETIMEDOUT;
     else
+      fault = FaultResult(*device, index, model.ReadBlockPending(), model.ReadBlocks(),
+                          device->Faults().atReadBlock, shortTransfer);
+    if (fault < 0) {
+      record.result = fault;
+    } else if (kind != DropAt::Never && Lost(*device, kind, occurrence)) {
+      // The device sends its answer and is done with it; the host gets it only in part.
+      std::vector<uint8_t> sent(static_cast<size_t>(size));
+      const int count = model.Send(sent.data(), sent.size());
+      record.lost = true;
+      record.result = LossResult(device->Faults().lossKind, std::max(count, 0) / 2);
+      if (record.result > 0)
+        std::copy_n(sent.begin(), record.result, out);
+    } else if (shortTransfer && size == 1) {
+      record.result = 0;
+    } else {
       record.result = model.Send(out, static_cast<size_t>(shortTransfer ? size - 1 : size));
+    }
   }
   const int result = record.result;
   Record(std::move(record), out, result);

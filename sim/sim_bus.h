@@ -5,16 +5,19 @@
 
 #include <usb.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "sim/device_config.h"
 #include "sim/device_model.h"
+#include "sim/seeded_draws.h"
 
 namespace sim {
 
@@ -28,6 +31,7 @@ struct TransferRecord {
   int result = 0;
   bool afterClose = false;     // on a handle already closed
   std::vector<uint8_t> bytes;  // OUT: bytes sent; IN: bytes delivered; cut at the limit
+  bool lost = false;           // a lost transfer (UsbFaults::lossKind): the device did its part
 };
 
 // Every call in order, transfers included.
@@ -60,6 +64,9 @@ class SimDevice {
   DeviceModel& Model() { return model_; }
   const DeviceModel& Model() const { return model_; }
   bool IsOpen() const { return openHandles_ > 0; }
+  // False while it is off the bus (UsbFaults::drop, SimBus::DropDevice).
+  bool IsPresent() const { return !gone_; }
+  int Drops() const { return drops_; }  // how many times it dropped off the bus
 
  private:
   friend class SimBus;
@@ -71,6 +78,17 @@ class SimDevice {
   int transfers_ = 0;    // since the last usb_open
   int inTransfers_ = 0;  // of those, the IN transfers
   int openHandles_ = 0;
+  // Over its whole life: the transfers of each kind (DropAt), and the draws of the loss
+  // rate, started at the first draw.
+  int lifeCounts_[5] = {};
+  std::optional<SeededDraws> lossDraws_;
+  // Each drop starts a new connection: handles of an earlier one find the device gone.
+  int connection_ = 0;
+  bool gone_ = false;
+  bool dropDone_ = false;  // the drop of UsbFaults::drop has happened
+  int drops_ = 0;
+  int goneScansLeft_ = 0;
+  std::chrono::steady_clock::time_point droppedAt_{};
 };
 
 class SimBus {
@@ -93,6 +111,10 @@ class SimBus {
   // The device with that bus and device number, or null.
   SimDevice* FindDevice(int busNumber, int deviceNumber);
   int DeviceCount() const { return static_cast<int>(devices_.size()); }
+  // The device drops off the bus now, as at the drop of its UsbFaults::drop (which says
+  // how long it stays away and what comes back), also when that is set to Never or has
+  // happened already.
+  void DropDevice(int id);
 
   // The libusb 0.1 calls.
   void Init();
@@ -122,6 +144,14 @@ class SimBus {
   // does the end of the process. Empty (the default): claims lock nothing.
   void SetClaimLocks(std::string prefix) { claimLocks_ = std::move(prefix); }
 
+  // Keeps `folder` as the kernel keeps /sys/bus/usb/devices: a device on the bus has an
+  // entry named by its port path, "B-P" (bus number B, P its place in the bus's list,
+  // from 1), holding the files busnum and devnum. Brought up to date at every
+  // usb_find_devices and drop: a device off the bus has none, one that is back has its
+  // port path again, with its new number. Other entries are left alone. Empty (the
+  // default): none.
+  void SetUsbDevicesFolder(std::string folder) { usbDevices_ = std::move(folder); }
+
   // Traffic record.
   const std::vector<TransferRecord>& Transfers() const { return transfers_; }
   const std::vector<ApiCall>& Calls() const { return calls_; }
@@ -147,6 +177,17 @@ class SimBus {
   void Record(TransferRecord record, const uint8_t* bytes, int count);
   // Takes the claim lock for the handle's device; 0 or a negative errno.
   int Lock(usb_dev_handle& handle) const;
+  // The handle was opened before its device dropped off the bus.
+  static bool Gone(const usb_dev_handle& handle);
+  // Counts a transfer the device is about to make, of kind `kind` (Never: no data
+  // transfer), and drops it off the bus when this is the transfer UsbFaults::drop names.
+  // False when it dropped; else `index` is the transfer's index among those of its kind.
+  bool Arrive(SimDevice& device, DropAt kind, int& index);
+  // Whether the data transfer `index` of `kind` is lost (UsbFaults::lossKind and on).
+  static bool Lost(SimDevice& device, DropAt kind, int index);
+  // A device off the bus shows again at this usb_find_devices when its time is up.
+  void MaybeReturn(SimDevice& device);
+  void WriteUsbDevices() const;  // SetUsbDevicesFolder
 
   std::unique_ptr<Topology> topology_;
   std::vector<std::unique_ptr<SimDevice>> devices_;
@@ -154,6 +195,7 @@ class SimBus {
   std::vector<ApiCall> calls_;
   size_t recordLimit_ = 64;
   std::string claimLocks_;
+  std::string usbDevices_;
 };
 
 }  // namespace sim

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -121,6 +122,27 @@ bool ParseStuckBit(const std::string& text, StuckBit& stuck) {
   return true;
 }
 
+// "off", or "transfer|read_block|write_block|erase_poll N".
+bool ParseDropAt(const std::string& text, DropOff& drop) {
+  if (text == "off") {
+    drop.at = DropAt::Never;
+    return true;
+  }
+  static const std::map<std::string, DropAt> kinds = {{"transfer", DropAt::Transfer},
+                                                      {"read_block", DropAt::ReadBlock},
+                                                      {"write_block", DropAt::WriteBlock},
+                                                      {"erase_poll", DropAt::ErasePoll}};
+  const auto blank = text.find(' ');
+  const auto kind = kinds.find(text.substr(0, blank));
+  std::vector<long> v;
+  if (kind == kinds.end() || blank == std::string::npos ||
+      !ParseNumbers(text.substr(blank), {{0, kMaxInt}}, v))
+    return false;
+  drop.at = kind->second;
+  drop.index = static_cast<int>(v[0]);
+  return true;
+}
+
 using Setter = std::function<bool(const std::string&)>;
 using Setters = std::map<std::string, Setter>;
 
@@ -203,6 +225,34 @@ Setters ProgrammerSetters(ProgrammerSetup& s) {
       {"hold_transfer", Number(f.holdTransfer, -1, kMaxInt)},
       {"hold_in_transfer", Number(f.holdInTransfer, -1, kMaxInt)},
       {"hold_ms", Number(f.holdMilliseconds, 0, kMaxInt)},
+      {"loss_kind",
+       [&f](const std::string& v) {
+         static const std::map<std::string, LossKind> kinds = {{"timeout", LossKind::Timeout},
+                                                               {"stall", LossKind::Stall},
+                                                               {"short", LossKind::Short}};
+         const auto found = kinds.find(v);
+         if (found == kinds.end())
+           return false;
+         f.lossKind = found->second;
+         return true;
+       }},
+      {"lose_read_block", Number(f.loseReadBlock, -1, kMaxInt)},
+      {"lose_write_block", Number(f.loseWriteBlock, -1, kMaxInt)},
+      {"lose_erase_poll", Number(f.loseErasePoll, -1, kMaxInt)},
+      {"loss_rate", Number(f.lossRate, 0, kMaxInt)},
+      {"loss_seed", Number(f.lossSeed, 0, std::numeric_limits<long>::max())},
+      {"drop_at", [&f](const std::string& v) { return ParseDropAt(v, f.drop); }},
+      {"drop_scans", Number(f.drop.goneScans, 0, kMaxInt)},
+      {"drop_ms", Number(f.drop.goneMilliseconds, 0, kMaxInt)},
+      {"return_module_type", Number(f.drop.moduleType, 0, 0xFF)},
+      {"return_chip_id",
+       [&f](const std::string& v) {
+         std::array<uint8_t, 4> id{};
+         if (!ParseByteArray(v, id))
+           return false;
+         f.drop.chipId = id;
+         return true;
+       }},
       {"timing",
        [&m](const std::string& v) {
          if (v == "off")

@@ -4,14 +4,19 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "programmer/programmer_list.h"
+#include "sim/flash_memory.h"
 #include "sim/in_process_usb.h"
 #include "tests/support/temp_dir.h"
 
@@ -37,6 +42,14 @@ int Write(sim::SimBus& bus, usb_dev_handle* h, const Bytes& bytes, int ep = 0x04
 int Read(sim::SimBus& bus, usb_dev_handle* h, int size, int ep = 0x85, int timeout = 1000) {
   std::vector<char> buffer(size_t(size) + 1);
   return bus.BulkRead(h, ep, buffer.data(), size, timeout);
+}
+
+// Sends a request and reads its answer: the read's result and the first byte (-1: none).
+std::pair<int, int> Exchange(sim::SimBus& bus, usb_dev_handle* h, const Bytes& request) {
+  Write(bus, h, request);
+  uint8_t got[4] = {};
+  const int result = bus.BulkRead(h, 0x85, reinterpret_cast<char*>(got), 4, 1000);
+  return {result, result > 0 ? got[0] : -1};
 }
 
 // Milliseconds `call` takes.
@@ -294,6 +307,114 @@ TEST(SimBus, VanishedDeviceFailsEveryLaterTransfer) {
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(Write(bus, h, {0x16}), -ENODEV);
     EXPECT_EQ(Read(bus, h, 1), -ENODEV);
+  }
+}
+
+// The device does its part of a lost transfer, the host does not get it; once in the
+// programmer's life, so that a host that reconnects meets no loss.
+TEST(SimBus, LostTransferIsDoneByTheDeviceOnly) {
+  const auto p = [](int offset) { return sim::PatternByte(offset); };
+  struct Case {
+    sim::UsbFaults faults;
+    uint8_t opcode;         // ReadBlock (4 bytes), WriteBlock (4 zero bytes), ErasePoll (bank 0)
+    std::vector<int> seen;  // per exchange: data result, first byte (-1: none) or status result
+  };
+  using enum sim::LossKind;
+  for (const Case& c : {
+           Case{{.loseReadBlock = 1}, 0x12, {4, p(0), -ETIMEDOUT, -1, 4, p(8)}},
+           Case{{.lossKind = Stall, .loseReadBlock = 1}, 0x12, {4, p(0), -EPIPE, -1, 4, p(8)}},
+           Case{{.lossKind = Short, .loseReadBlock = 1}, 0x12, {4, p(0), 2, p(4), 4, p(8)}},
+           Case{{.loseWriteBlock = 1}, 0x11, {4, 1, -ETIMEDOUT, -ETIMEDOUT, 4, 1}},
+           Case{{.loseErasePoll = 1}, 0x51, {1, 1, -ETIMEDOUT, -1, 1, 1, 1, 0}},
+       }) {
+    sim::SimBus bus;
+    sim::SimDevice& device = bus.AddProgrammer({.model = {.dualBank = true}, .faults = c.faults});
+    for (int session = 0; session < 2; ++session) {
+      usb_dev_handle* h = OpenFirst(bus);
+      Write(bus, h, {0x14, 0x00});
+      Write(bus, h, {0x50, 0x00});
+      std::vector<int> seen;
+      for (size_t i = 0; i < c.seen.size(); i += 2) {
+        if (c.opcode == 0x11) {
+          Write(bus, h, {0x11});
+          seen.insert(seen.end(), {Write(bus, h, Bytes(4, 0)), Read(bus, h, 1)});
+          continue;
+        }
+        const auto [n, first] = Exchange(bus, h, c.opcode == 0x12 ? Bytes{0x12} : Bytes{0x51, 0});
+        seen.insert(seen.end(), {n, first});
+      }
+      Bytes flash(12);  // the lost block's first half programmed, the next block after it
+      device.Model().Flash().ReadImage(0, flash.data(), flash.size());
+      if (session == 0) {
+        EXPECT_EQ(seen, c.seen);
+        EXPECT_TRUE(c.opcode != 0x11 ||
+                    flash == (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, p(10), p(11)}));
+      }
+      bus.Close(h);
+    }
+    EXPECT_EQ(std::ranges::count(bus.Transfers(), true, &sim::TransferRecord::lost), 1);
+  }
+}
+
+// The same seed loses the same transfers, about one in loss_rate.
+TEST(SimBus, LossRateDrawsFromTheSeed) {
+  const auto lost = [](uint64_t seed) {
+    sim::SimBus bus;
+    bus.AddProgrammer({.faults = {.lossRate = 4, .lossSeed = seed}});
+    usb_dev_handle* h = OpenFirst(bus);
+    std::vector<int> lost;
+    for (int i = 0; i < 100; ++i)
+      if (Exchange(bus, h, i % 2 ? Bytes{0x51, 0x01} : Bytes{0x12}).first < 0)
+        lost.push_back(i);
+    return lost;
+  };
+  const std::vector<int> first = lost(7);
+  EXPECT_EQ(lost(7), first);
+  EXPECT_NE(lost(8), first);
+  EXPECT_TRUE(first.size() > 12 && first.size() < 38) << first.size();
+}
+
+// The programmer drops off the bus at the chosen transfer and comes back under another
+// device number, reset, its erase abandoned half done. The traffic: bus width, bank,
+// address and an erase set, then ErasePoll 0, ReadBlock 0, WriteBlock 0 and ErasePoll 1
+// ({}: an IN transfer).
+TEST(SimBus, DroppedProgrammerComesBackResetUnderAnotherNumber) {
+  using Case = std::pair<sim::DropOff, int>;  // the drop; the first of `traffic` failing -ENODEV
+  // clang-format off
+  const std::vector<Bytes> traffic = {{0x18}, {0x23, 0x00}, {0x10, 0, 0, 1, 0}, {0x14, 0x01},
+      {0x50, 0x01}, {0x51, 0x01}, {}, {0x12}, {}, {0x11}, {0, 0, 0, 0}, {}, {0x51, 0x01}, {}};
+  // clang-format on
+  using enum sim::DropAt;
+  for (const auto& [drop, firstGone] : {Case{{.at = ReadBlock, .index = 0, .goneScans = 0}, 8},
+                                        Case{{.at = WriteBlock, .index = 0, .goneScans = 3}, 10},
+                                        Case{{.at = ErasePoll, .index = 1, .moduleType = 6}, 13}}) {
+    SCOPED_TRACE(firstGone);
+    sim::SimBus bus;
+    sim::SimDevice& device = bus.AddProgrammer({.faults = {.drop = drop}});
+    TempDir dir;
+    bus.SetUsbDevicesFolder(dir.Path().string());
+    usb_dev_handle* old = OpenFirst(bus);
+    std::vector<int> results;
+    for (const Bytes& t : traffic)
+      results.push_back(t.empty() ? Read(bus, old, 4) : Write(bus, old, t));
+    EXPECT_EQ(std::ranges::find(results, -ENODEV) - results.begin(), firstGone);
+
+    usb_dev_handle* h = nullptr;
+    int misses = 0;
+    for (; misses < 5 && (h = OpenFirst(bus)) == nullptr; ++misses) {
+    }
+    EXPECT_EQ(misses, drop.goneScans);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(ListProgrammers(sim::InProcessUsbApi(bus), dir.Path().string()),
+              (std::vector<ProgrammerPlace>{{1, 2, "1-1"}}));
+    EXPECT_EQ(Write(bus, old, {0x16}), -ENODEV);
+    const sim::DeviceModel& m = device.Model();
+    EXPECT_EQ(std::tuple(m.Address(), m.BankByte(), m.BusWidth()), std::tuple(0u, uint8_t{1}, 8));
+    EXPECT_EQ(Exchange(bus, h, {0x51, 0x01}), std::pair(1, 0));
+    EXPECT_EQ(Exchange(bus, h, {0x16}), std::pair(1, drop.moduleType < 0 ? 3 : 6));
+    Bytes flash(2);  // the first half of the bank's blocks erased, the rest as before
+    device.Model().Flash().ReadImage((8 << 20) - 1, flash.data(), flash.size());
+    EXPECT_EQ(flash, (Bytes{0xFF, sim::PatternByte(8 << 20)}));
   }
 }
 

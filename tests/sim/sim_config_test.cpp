@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -67,6 +68,15 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
       "hold_transfer=4\n"
       "hold_in_transfer=2\n"
       "hold_ms=250\n"
+      "loss_kind=stall\n"
+      "lose_read_block=11\n"
+      "lose_write_block=12\n"
+      "lose_erase_poll=13\n"
+      "loss_rate=2000\n"
+      "loss_seed=0x123456789\n"
+      "drop_at=erase_poll 3\n"
+      "return_module_type=0x06\n"
+      "return_chip_id=c2 7e 22 01\n"
       "bus=3\n"
       "device=7\n"
       "read_bytes_per_second=1000\n"
@@ -113,6 +123,11 @@ TEST(SimConfig, EveryKeyReachesItsSetting) {
   EXPECT_EQ(f.holdTransfer, 4);
   EXPECT_EQ(f.holdInTransfer, 2);
   EXPECT_EQ(f.holdMilliseconds, 250);
+  EXPECT_EQ(std::tuple(f.lossKind, f.loseReadBlock, f.loseWriteBlock, f.loseErasePoll, f.lossRate,
+                       f.lossSeed, f.drop.at, f.drop.index, f.drop.moduleType),
+            std::tuple(sim::LossKind::Stall, 11, 12, 13, 2000, 0x123456789u, sim::DropAt::ErasePoll,
+                       3, 6));
+  EXPECT_EQ(f.drop.chipId, (std::array<uint8_t, 4>{0xC2, 0x7E, 0x22, 0x01}));
   EXPECT_EQ(s.bus, 3);
   EXPECT_EQ(s.deviceNumber, 7);
   EXPECT_EQ(m.timing.readBytesPerSecond, 1000);
@@ -156,6 +171,7 @@ TEST(SimConfig, BadLinesAreReportedAndLeaveTheDefault) {
            Case{"stuck_bit=even 3 1 1", "line 1: bad value for stuck_bit: \"even 3 1 1\""},
            Case{"flip_read_block=5 0", "line 1: bad value for flip_read_block: \"5 0\""},
            Case{"device=128", "line 1: bad value for device: \"128\""},
+           Case{"drop_at=erase 3", "line 1: bad value for drop_at: \"erase 3\""},
            Case{"1.present=1", "line 1: unknown key \"1.present\""},
            Case{"0.size_mib=32", "line 1: unknown key \"0.size_mib\""},
            Case{"1.size_mib=48", "line 1: bad value for 1.size_mib: \"48\""},

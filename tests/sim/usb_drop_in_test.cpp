@@ -182,4 +182,24 @@ TEST_F(UsbDropIn, EachProgrammerSavesItsOwnFlashWhenClosed) {
   EXPECT_EQ(ReadFileBytes(first)[0], 0xFF);
 }
 
+// A dropped programmer's claim goes at once; it is back after drop_ms under a new number.
+TEST_F(UsbDropIn, DroppedProgrammerComesBackUnderAnotherNumber) {
+  Configure("drop_at=transfer 0\ndrop_scans=0\ndrop_ms=200\n");
+  usb_dev_handle* old = Open(1, 1);
+  ASSERT_EQ(usb_.usb_claim_interface(old, 0), 0);
+  EXPECT_EQ(usb_.usb_bulk_write(old, 0x04, "\x13", 1, 1000), -ENODEV);
+  EXPECT_EQ(LockFiles(), 0);
+  for (const int wait : {0, 250000}) {
+    usleep(useconds_t(wait));
+    usb_.usb_find_devices();
+    EXPECT_EQ(Find(1, 2) != nullptr, wait > 0);
+  }
+  usb_dev_handle* back = Open(1, 2);
+  EXPECT_EQ(usb_.usb_claim_interface(back, 0), 0);
+  EXPECT_EQ(usb_.usb_release_interface(old, 0), -ENODEV);
+  EXPECT_EQ(usb_.usb_close(old), 0);
+  EXPECT_EQ(LockFiles(), 1);
+  usb_.usb_close(back);
+}
+
 }  // namespace
