@@ -70,6 +70,9 @@ group_jobs() {
   check "the dump is the flash" cmp -s "$case_dir/dump.bin" "$case_dir/flash.bin"
   check "Auto read matches the known dump" has "$case_dir/err" \
     "Defailt hash (MD5) match: Demo pattern image 16 MiB"
+  check "read prints its digests on stdout, the CRC the known dump's" eq "$(cat "$case_dir/out")" \
+    "$(cd "$case_dir" && md5sum dump.bin | sed 's/^/MD5     /' && sha1sum dump.bin | sed 's/^/SHA-1   /')
+AGI CRC 0e72df32  dump.bin"
 
   new_case check
   pattern "$case_dir/pattern.bin"
