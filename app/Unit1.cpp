@@ -51,6 +51,14 @@ QColor ToQColor(Rgb c) {
   return QColor(c.r, c.g, c.b);
 }
 
+// A log row has no background of its own: its colour is chosen against the window's face.
+QColor LogQColor(const QWidget& form, LogColour colour) {
+  const QColor face = form.palette().color(QPalette::Window);
+  const auto channel = [](int value) { return static_cast<unsigned char>(value); };
+  return ToQColor(
+      LogRgb(colour, {channel(face.red()), channel(face.green()), channel(face.blue())}));
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -207,7 +215,7 @@ void TForm1::CreateLogRows() {
     row->setTextFormat(Qt::PlainText);  // a path with "<" or "&" is shown as it is
     row->move(kLogLeft, kLogTop + kLogPitch * i);
     QPalette p = row->palette();
-    p.setColor(QPalette::WindowText, ToQColor(RgbOf(LogColour::Green)));
+    p.setColor(QPalette::WindowText, LogQColor(*this, LogColour::Green));
     row->setPalette(p);
     row->adjustSize();
     logRows_[static_cast<size_t>(i)] = row;
@@ -262,7 +270,7 @@ void TForm1::ShowLogRow(int row) {
   QLabel* label = LogRow(row);
   if (shown.colour != entry.colour) {
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, ToQColor(RgbOf(entry.colour)));
+    p.setColor(QPalette::WindowText, LogQColor(*this, entry.colour));
     label->setPalette(p);
     shown.colour = entry.colour;
   }

@@ -15,3 +15,9 @@ constexpr Rgb RgbOf(LogColour colour) {
   }
   return {0, 128, 0};
 }
+
+// The colour a log line is drawn in on `background`. On a background of mid-grey or
+// lighter it is RgbOf, exactly. On a darker one it is the nearest shade of the same hue
+// that stands out from the background at least 4.5:1 (WCAG contrast): lighter on dark
+// backgrounds, darker on those just below mid-grey, where no lighter shade gets there.
+Rgb LogRgb(LogColour colour, Rgb background);

@@ -64,7 +64,7 @@ class ConsoleHost : public JobHost {
   void ProcessEvents() override;
   // Ctrl+C or SIGTERM: honoured from the moment it arrives.
   bool CancelPending() const override { return CancelSignalled(); }
-  // A terminal has no digest boxes: the digests reach the operator in the report (--json).
+  // A terminal has no digest boxes: the digests are printed from the report after the run.
   void ShowDigest(DigestKind, const std::string&) override {}
 
  private:

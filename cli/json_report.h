@@ -1,4 +1,4 @@
-// The run's report as one JSON object (documented in the README, "Command line").
+// The run's report as one JSON object (its shape: flashwrendel-cli.1, JSON).
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -1,6 +1,5 @@
 // flashwrendel-cli: the jobs of the window from a shell, for batch work and test rigs.
-// Exit status: 0 done, 1 a job failed, 2 usage or database, 3 not connected or a
-// question declined, 4 a verification failed, 130 interrupted.
+// Its options, exit status, JSON report and events are described in flashwrendel-cli.1.
 #include <pwd.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 
 #include "cli/console_host.h"
 #include "cli/database_search.h"
+#include "cli/digest_lines.h"
 #include "cli/event_stream.h"
 #include "cli/job_list.h"
 #include "cli/json_report.h"
@@ -64,10 +64,7 @@ std::string HelpFooter(const std::vector<DatabasePlace>& places) {
   const DatabasePlace found = FindDatabase(places);
   text +=
       found.path.empty() ? "Used now: none of them exists.\n" : "Used now: " + found.path + "\n";
-  text +=
-      "\nExit status: 0 done, 1 a job failed, 2 usage or database error, 3 no programmer,\n"
-      "connection failure or a declined question, 4 a verification failed, 130 interrupted.";
-  return text;
+  return text + "\nExit status, JSON report and events: man flashwrendel-cli";
 }
 
 // An expected digest as the window's edit box holds it: lower case, hex digits only.
@@ -216,6 +213,9 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   }
   host.log.Flush();
   host.ClearStatus();
+  // On stdout as md5sum prints them, unless the JSON goes there.
+  if (!options.quiet)
+    PrintDigests(options.json || options.events == "-" ? stderr : stdout, report);
   if (report.connection && report.connection->reason == ConnectReason::Several)
     std::fprintf(stderr,
                  "flashwrendel-cli: choose one with --device BUS:DEV or --device PORT "

@@ -12,7 +12,7 @@ packages=(
   umockdev libumockdev-dev libglib2.0-dev
   desktop-file-utils
   dpkg-dev lintian libxml2-utils
-  fonts-wine
+  fonts-wine qt6ct
   xvfb x11-utils xdotool
   dbus at-spi2-core python3-pyatspi
   appstream

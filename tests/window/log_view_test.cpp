@@ -34,6 +34,7 @@ class LogViewTest : public QObject {
   void replaceOnAnEmptyLogShowsRowOne();
   void textIsShownLiterallyAndWhole();
   void rowsAreSizedToTheirText();
+  void aDarkFaceGetsReadableShades();
 };
 
 void LogViewTest::rowsFillFromTheTopAndScroll() {
@@ -103,6 +104,23 @@ void LogViewTest::rowsAreSizedToTheirText() {
   log.ReplaceLastLine("a rather longer line of text", LogColour::Green);
   QVERIFY(h.form.LogRow(0)->width() > shortWidth);
   QCOMPARE(h.form.LogRow(0)->size(), h.form.LogRow(0)->sizeHint());
+}
+
+// On a dark desktop the rows take the shades chosen against the window's own face.
+void LogViewTest::aDarkFaceGetsReadableShades() {
+  const QPalette desktop = QApplication::palette();
+  QPalette dark = desktop;
+  dark.setColor(QPalette::Button, QColor(0x42, 0x42, 0x45));
+  QApplication::setPalette(dark);
+  WindowHarness h;
+  QApplication::setPalette(desktop);
+  const LogColour cycle[] = {LogColour::Green, LogColour::Red, LogColour::Purple};
+  for (const LogColour c : cycle) h.form.context().log.AppendLine("line", c);
+  for (int i = 0; i < 3; ++i) {
+    const Rgb shade = LogRgb(cycle[i], {0x42, 0x42, 0x45});
+    QCOMPARE(h.RowColour(i), QColor(shade.r, shade.g, shade.b));
+    QVERIFY(h.RowColour(i) != ColourOf(cycle[i]));
+  }
 }
 
 QTEST_MAIN(LogViewTest)
