@@ -11,3 +11,20 @@ void PrintDigests(std::FILE* out, const RunReport& report) {
                  file, digests->sha1.c_str(), file, digests->crc.c_str(), file);
   }
 }
+
+void PrintRetrySummary(std::FILE* out, const RunReport& report) {
+  std::vector<RetryRecord> all = report.identifyRetries;
+  for (const JobRecord& job : report.jobs)
+    all.insert(all.end(), job.result.retries.begin(), job.result.retries.end());
+  if (all.empty())
+    return;
+  std::string where;
+  for (const RetryRecord& retry : all)
+    where += (where.empty() ? "" : "; ") + retry.job +
+             (retry.job == "identify" || retry.job == "erase"
+                  ? ""
+                  : " block " + std::to_string(retry.block)) +
+             ": " + retry.reason;
+  std::fprintf(out, "flashwrendel-cli: reconnected %zu %s after lost transfers (%s)\n", all.size(),
+               all.size() == 1 ? "time" : "times", where.c_str());
+}

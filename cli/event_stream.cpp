@@ -71,3 +71,12 @@ void EventStream::Progress(const std::string& job, int position, int maximum, do
 void EventStream::End(int exitCode) {
   Write(json{{"event", "end"}, {"exit_code", exitCode}}.dump());
 }
+
+void EventStream::Retry(const RetryRecord& retry) {
+  Write(json{{"event", "retry"},
+             {"job", retry.job},
+             {"block", retry.block},
+             {"reason", retry.reason},
+             {"try", retry.attempt}}
+            .dump());
+}

@@ -8,6 +8,8 @@
 //   {"event":"job_end","job":"read","result":"ok","bytes":16777216,"seconds":0.84}
 //   {"event":"message","caption":"Flash programmator","text":"Device not found"}
 //       a message box or question, as it is shown
+//   {"event":"retry","job":"read","block":37,"reason":"timeout","try":1}
+//       a transfer lost on the link: the job reconnects and goes on
 //   {"event":"end","exit_code":0}                                    the last line
 // Each line is flushed as it is written. The shapes are documented in the man page and
 // stay as they are; new members may be added.
@@ -27,6 +29,7 @@ class EventStream {
   void JobStarted(const JobRecord& job);
   void JobEnded(const JobRecord& job);
   void Message(const ShownMessage& message);
+  void Retry(const RetryRecord& retry);
   // `position` of `maximum` blocks of 32 KiB done after `seconds`; written only when the
   // percentage has moved on since the last one of this job.
   void Progress(const std::string& job, int position, int maximum, double seconds);

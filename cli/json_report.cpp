@@ -80,6 +80,13 @@ json DifferenceJson(const std::optional<FlashDifference>& d) {
 
 }  // namespace
 
+json RetriesJson(const std::vector<RetryRecord>& retries) {
+  json list = json::array();
+  for (const RetryRecord& retry : retries)
+    list.push_back({{"block", retry.block}, {"reason", retry.reason}});
+  return list;
+}
+
 json FailureJson(const std::optional<JobFailure>& failure) {
   if (!failure)
     return nullptr;
@@ -134,6 +141,7 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
     out["chip"] = chip;
   }
 
+  out["identify_retries"] = RetriesJson(report.identifyRetries);
   out["connection"] = nullptr;
   if (const auto& failure = report.connection)
     out["connection"] = {{"reason", ConnectWord(failure->reason)}, {"detail", failure->detail}};
@@ -146,6 +154,7 @@ json ReportJson(const RunReport& report, const std::string& database, int exitCo
                   {"file", job.file.empty() ? json(nullptr) : json(job.file)},
                   {"result", OutcomeWord(job)},
                   {"failure", FailureJson(job.Failure())},
+                  {"retries", RetriesJson(r.retries)},
                   {"bytes", r.bytes},
                   {"seconds", job.seconds},
                   {"mb_per_s", job.seconds > 0 ? r.bytes / job.seconds / 1e6 : 0.0}};

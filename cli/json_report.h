@@ -8,6 +8,8 @@
 
 // The name the report gives a log line's colour.
 const char* ColourName(LogColour colour);
+// [{"block": N, "reason": TEXT}], one per reconnection
+nlohmann::ordered_json RetriesJson(const std::vector<RetryRecord>& retries);
 // null, or {"reason": WORD, "errno": N or null, "detail": TEXT}
 nlohmann::ordered_json FailureJson(const std::optional<JobFailure>& failure);
 // {"id": "001:007", "bus": 1, "device": 7, "port": "1-2.3" or null}

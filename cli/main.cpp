@@ -44,6 +44,7 @@ struct Options {
   std::string colour = "auto";
   std::string events;  // --events FILE, "-" for stdout
   std::string device;  // --device BUS:DEV or PORT-PATH
+  int retries = 3;     // reconnections in a row after lost transfers
   std::vector<std::string> jobs;
 };
 
@@ -158,6 +159,11 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
                       seconds);
     };
   RunOptions run{.verifyAfterWrite = !options.noVerify, .secondRead = !options.noVerify};
+  ctx.retry.limit = options.retries;
+  ctx.retry.told = [&](const RetryRecord& retry) {
+    host.log.Flush();
+    events.Retry(retry);
+  };
   run.jobStarted = [&](const JobRecord& job) {
     host.log.Flush();
     events.JobStarted(job);
@@ -216,6 +222,8 @@ int Run(const Options& options, const JobList& jobs, const std::string& database
   // On stdout as md5sum prints them, unless the JSON goes there.
   if (!options.quiet)
     PrintDigests(options.json || options.events == "-" ? stderr : stdout, report);
+  if (!options.quiet)
+    PrintRetrySummary(stderr, report);
   if (report.connection && report.connection->reason == ConnectReason::Several)
     std::fprintf(stderr,
                  "flashwrendel-cli: choose one with --device BUS:DEV or --device PORT "
@@ -248,6 +256,10 @@ int main(int argc, char** argv) {
                  "the programmer to use, as BUS:DEV (001:007) or port path (1-2.3); "
                  "needed when several are connected (see the job list)");
   app.add_flag("--yes", options.yes, "answer OK to the identification questions");
+  app.add_option("--retries", options.retries,
+                 "reconnections a job may spend in a row after transfers lost on the link "
+                 "(default 3; 0: none)")
+      ->check(CLI::Range(0, 100));
   app.add_flag("--no-verify", options.noVerify,
                "no second read before an erase or a write, no read-back check after a write");
   app.add_option("--md5", options.md5, "expected MD5 (selects Manual verification)");

@@ -1,5 +1,7 @@
 #include "flash/failure.h"
 
+#include <cerrno>
+
 const char* FailureWord(FailureReason reason) {
   switch (reason) {
     case FailureReason::FileOpen:
@@ -25,9 +27,32 @@ const char* FailureWord(FailureReason reason) {
     case FailureReason::Verification:
       return "verification";
     case FailureReason::Mismatch:
+      return "mismatch";
+    case FailureReason::FlashChanged:
+      return "flash_changed";
+    case FailureReason::ModuleChanged:
       break;
   }
-  return "mismatch";
+  return "module_changed";
+}
+
+std::optional<std::string> LinkLossCause(const JobFailure& failure) {
+  if (failure.reason != FailureReason::Transfer || !failure.fault)
+    return std::nullopt;
+  const int result = failure.fault->result;
+  if (result >= 0)
+    return "short transfer";
+  switch (-result) {
+    case ETIMEDOUT:
+      return "timeout";
+    case EPIPE:
+      return "stall";
+    case ENODEV:
+    case ESHUTDOWN:
+      return "device gone";
+    default:
+      return std::nullopt;
+  }
 }
 
 JobFailure TransferFailure(const ProgrammerLink& link) {

@@ -11,18 +11,20 @@
 #include "programmer/programmer_link.h"
 
 enum class FailureReason {
-  FileOpen,      // the dump, check or write file (or the status file) could not be opened
-  FileRead,      // reading the check or write file failed
-  FileWrite,     // writing the dump or the status file failed
-  FileSync,      // the dump could not be synced or put in place
-  FileTooShort,  // the check or write file holds less than the flash
-  FileTooLong,   // ... or more
-  Transfer,      // a USB transfer failed or came back short (the fault says which)
-  WriteRefused,  // the device answered a write block with an error status
-  EraseFailed,   // the device reported a bank it cannot erase, or an unknown state
-  Cancelled,     // the operator asked to stop (Cancel, a signal)
-  Verification,  // the digests did not verify
-  Mismatch,      // the flash differs from the file (or the second read from the dump)
+  FileOpen,       // the dump, check or write file (or the status file) could not be opened
+  FileRead,       // reading the check or write file failed
+  FileWrite,      // writing the dump or the status file failed
+  FileSync,       // the dump could not be synced or put in place
+  FileTooShort,   // the check or write file holds less than the flash
+  FileTooLong,    // ... or more
+  Transfer,       // a USB transfer failed or came back short (the fault says which)
+  WriteRefused,   // the device answered a write block with an error status
+  EraseFailed,    // the device reported a bank it cannot erase, or an unknown state
+  Cancelled,      // the operator asked to stop (Cancel, a signal)
+  Verification,   // the digests did not verify
+  Mismatch,       // the flash differs from the file (or the second read from the dump)
+  FlashChanged,   // after a reconnection the flash no longer read as it had
+  ModuleChanged,  // after a reconnection another module or chip was in the programmer
 };
 
 struct JobFailure {
@@ -39,11 +41,17 @@ struct JobFailure {
 };
 
 // "file_open", "file_read", "file_write", "file_sync", "file_too_short", "file_too_long",
-// "transfer", "write_refused", "erase_failed", "cancelled", "verification", "mismatch".
+// "transfer", "write_refused", "erase_failed", "cancelled", "verification", "mismatch",
+// "flash_changed", "module_changed".
 const char* FailureWord(FailureReason reason);
 
 // A failed transfer on `link`, with the fault the commands kept.
 JobFailure TransferFailure(const ProgrammerLink& link);
+
+// What a transfer lost on the link came to, for a failure that may be tried again after a
+// reconnection: "timeout", "stall", "short transfer" or "device gone". None for anything
+// else: a file, the device's own answer, a difference, a cancel.
+std::optional<std::string> LinkLossCause(const JobFailure& failure);
 
 enum class ConnectReason {
   NotFound,       // no programmer (or no USB library), or usb_open gave no handle
@@ -70,3 +78,11 @@ const char* ConnectWord(ConnectReason reason);
 
 // The reason of a failed LinkStatus (Ok has none: NotFound is given).
 ConnectReason ConnectReasonOf(LinkStatus status);
+
+// One reconnection after a lost transfer: where, why and which try.
+struct RetryRecord {
+  std::string job;     // read, check, reread, erase, write, verify, identify
+  int block = 0;       // the block being read or written (0 for the erase's and identify's)
+  std::string reason;  // timeout, stall, short transfer, device gone
+  int attempt = 0;     // 1 for the first try at that block
+};

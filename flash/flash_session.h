@@ -13,4 +13,8 @@ struct FlashSession {
   ModuleRecord module;     // fresh for every identification
   ChipRecord chip;         // kept between identifications
   int32_t blockCount = 0;  // 512, 1024 or 2048
+  // What the programmer answered, for a reconnection to see that the same module is in it:
+  // its module type, and the chip ID when one was read.
+  uint8_t moduleTypeRead = 0;
+  bool chipIdRead = false;
 };

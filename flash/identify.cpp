@@ -103,6 +103,8 @@ IdentifyOutcome ConnectAndIdentify(JobContext& ctx) {
     return Stopped();
   if (GetModuleType(s.handle, type) != kCommandOk)
     return DeviceFailed(ctx);
+  s.moduleTypeRead = type;
+  s.chipIdRead = false;
   if (ctx.isSharp)
     return IdentifySharpModule(ctx);
 
@@ -129,6 +131,7 @@ IdentifyOutcome ConnectAndIdentify(JobContext& ctx) {
   if (GetChipId(s.handle, id) != kCommandOk)
     return DeviceFailed(ctx);
   s.chip.chipId = id;
+  s.chipIdRead = true;
   known.chipRead = true;
   const bool vendorKnown = FindVendor(ctx.database, id[0], known.vendor);
   const std::string& vendor = known.vendor;
@@ -179,18 +182,33 @@ IdentifyOutcome ConnectAndIdentify(JobContext& ctx) {
   return IdentifyOutcome{std::nullopt, IdentificationOf(s, known)};
 }
 
-uint8_t SelectBankForBlock(JobContext& ctx, int index) {
-  const FlashSession& s = ctx.session;
+int BankStart(const FlashSession& s, int index) {
+  const int half = s.module.dualBank != 0 ? s.blockCount / 2 : 0;
+  return half != 0 && index >= half ? half : 0;
+}
+
+BankPosition PositionForBlock(const FlashSession& s, int index) {
   const int half = s.module.dualBank != 0 ? s.blockCount / 2 : 0;
   if (index != 0 && index != half)
+    return BankPosition::Ok;
+  if (SetAddress(s.handle, 0, 0, 0, 0) != kCommandOk)
+    return BankPosition::AddressFailed;
+  if (ChipSelect(s.handle, index == 0 ? kBankFirst : kBankSecond) != kCommandOk)
+    return BankPosition::BankFailed;
+  return BankPosition::Ok;
+}
+
+void ShowPositionFailure(JobContext& ctx, BankPosition position) {
+  ctx.host.ReplaceLastLine(
+      Stamped(ctx, position == BankPosition::AddressFailed ? "[%s] Address set error"
+                                                           : "[%s] Chip select error"),
+      LogColour::Red);
+}
+
+uint8_t SelectBankForBlock(JobContext& ctx, int index) {
+  const BankPosition position = PositionForBlock(ctx.session, index);
+  if (position == BankPosition::Ok)
     return kCommandOk;
-  if (SetAddress(s.handle, 0, 0, 0, 0) != kCommandOk) {
-    ctx.host.ReplaceLastLine(Stamped(ctx, "[%s] Address set error"), LogColour::Red);
-    return kCommandFailed;
-  }
-  if (ChipSelect(s.handle, index == 0 ? kBankFirst : kBankSecond) != kCommandOk) {
-    ctx.host.ReplaceLastLine(Stamped(ctx, "[%s] Chip select error"), LogColour::Red);
-    return kCommandFailed;
-  }
-  return kCommandOk;
+  ShowPositionFailure(ctx, position);
+  return kCommandFailed;
 }

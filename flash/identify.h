@@ -13,5 +13,14 @@
 IdentifyOutcome ConnectAndIdentify(JobContext& ctx);
 
 // Positions address and bank before block `index` of a read or write (only at block 0
-// and, on a two-bank module, at the first block of bank 0). 0 or 0xFF.
+// and, on a two-bank module, at the first block of bank 0). 0 or 0xFF, its Red line
+// written.
 uint8_t SelectBankForBlock(JobContext& ctx, int index);
+
+// The same without the line, for a caller that may try again.
+enum class BankPosition { Ok, AddressFailed, BankFailed };
+BankPosition PositionForBlock(const FlashSession& session, int index);
+void ShowPositionFailure(JobContext& ctx, BankPosition position);
+// The first block of the bank that holds block `index`: the device is only ever told
+// "address 0 of a bank".
+int BankStart(const FlashSession& session, int index);

@@ -12,6 +12,7 @@
 #include "digest/agi_crc.h"
 #include "digest/md5.h"
 #include "digest/sha1.h"
+#include "flash/failure.h"
 #include "flash/flash_session.h"
 #include "flash/job_host.h"
 #include "flash/job_selection.h"
@@ -29,6 +30,16 @@ struct DigestStates {
     AgiCrcInit(crc);
     SHA1Init(sha1);
   }
+};
+
+// How a job meets a transfer lost on the link. The window never tries again (limit 0).
+struct RetryPolicy {
+  // Reconnections in a row a job may spend without getting past the block that failed.
+  int limit = 0;
+  // Waits, in milliseconds, before a reconnection and while the programmer is away.
+  std::function<void(int ms)> sleep;
+  // Told of each retry as it begins.
+  std::function<void(const RetryRecord&)> told;
 };
 
 struct JobContext {
@@ -50,6 +61,9 @@ struct JobContext {
   bool isSharp = false;
   // The programmer to open; none (the window): the only one on the bus.
   std::optional<DeviceChoice> device;
+  RetryPolicy retry;
+  // The job that is running, for the retry lines and records.
+  std::string jobName;
   // Where the port paths of the programmers are read; tests point it at a folder of theirs.
   std::string usbDevices = kUsbDevicesFolder;
   // Told which programmer usb_open gave a handle for, as soon as it did (also when a later

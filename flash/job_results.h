@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "flash/failure.h"
 #include "flash/flash_difference.h"
@@ -62,6 +63,7 @@ struct JobResult {
   std::optional<DigestTexts> digests;  // a read or check that finished
   std::optional<VerificationRecord> verification;  // of those digests
   std::optional<FlashDifference> difference;       // a whole-flash compare that differed
+  std::vector<RetryRecord> retries;                // reconnections after lost transfers
 
   bool Ok() const { return !failure; }
   // The job's result as the programmer's commands give theirs: 0 done, 0xFF failed.

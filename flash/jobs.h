@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "flash/job_context.h"
 #include "flash/job_results.h"
@@ -23,8 +24,12 @@ JobResult CheckJob(JobContext& ctx, const std::string& path, const DigestExpecta
 JobResult SecondReadJob(JobContext& ctx, const std::string& dumpPath,
                         const DigestTexts& firstDigests);
 JobResult EraseJob(JobContext& ctx);
-// Erases both banks and polls them until done; why not, when it failed.
-std::optional<JobFailure> EraseFlash(JobContext& ctx);
+// Erases both banks and polls them until done; why not, when it failed. `retries` gets the
+// reconnections it spent.
+std::optional<JobFailure> EraseFlash(JobContext& ctx, std::vector<RetryRecord>* retries = nullptr);
+// Erases one bank (bank byte 1 or 0) and polls it until done, without lines: for a write
+// that starts the bank again after a reconnection.
+std::optional<JobFailure> EraseBank(JobContext& ctx, uint8_t bank);
 // The whole flash programmed from the selection's write file, or from `path`.
 JobResult WriteJob(JobContext& ctx);
 JobResult WriteJob(JobContext& ctx, const std::string& path);

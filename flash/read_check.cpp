@@ -9,12 +9,14 @@
 #include <optional>
 #include <vector>
 
+#include "flash/block_fingerprint.h"
 #include "flash/dump_file.h"
 #include "flash/flash_difference.h"
 #include "flash/identify.h"
 #include "flash/job_file.h"
 #include "flash/job_lines.h"
 #include "flash/jobs.h"
+#include "flash/link_retry.h"
 #include "flash/stamped.h"
 #include "flash/verify_digests.h"
 #include "programmer/commands.h"
@@ -234,26 +236,63 @@ JobResult ReadBlocks(JobContext& ctx, const PassTexts& texts, const std::string&
     }
     return result;
   };
+  // After a reconnection the device starts again at its bank's first block: the blocks
+  // read before the loss are read again and must read as they did (their fingerprints),
+  // and only then does the pass go on; each block reaches the uses once.
+  LinkRetry retry(ctx);
+  std::vector<uint64_t> prints(ctx.retry.limit > 0 ? static_cast<size_t>(s.blockCount) : 0);
+  int reached = 0;  // blocks handed to the uses
   std::vector<uint8_t> block(kBlockSize);
   for (int i = 0; i < s.blockCount; ++i) {
     if (CancelRequested(ctx))
       return stop(
           PassStop{JobFailure{FailureReason::Cancelled}, Stamped(ctx, "[%s] Operation cancelled")});
-    if (SelectBankForBlock(ctx, i) != kCommandOk) {
-      stop(std::nullopt);  // its line written
-      result.failure = TransferFailure(s.handle);
-      return result;
+    const BankPosition position = PositionForBlock(s, i);
+    const bool read =
+        position == BankPosition::Ok &&
+        ReadBlock(s.handle, block.data(), kBlockSize >> 8, kBlockSize & 0xFF) == kCommandOk;
+    if (!read) {
+      JobFailure lost = TransferFailure(s.handle);
+      if (retry.Recover(lost, i)) {
+        i = BankStart(s, i) - 1;
+        continue;
+      }
+      result.retries = retry.Records();
+      if (lost.reason == FailureReason::ModuleChanged) {  // its line written
+        stop(std::nullopt);
+        result.failure = lost;
+        return result;
+      }
+      if (position != BankPosition::Ok) {
+        ShowPositionFailure(ctx, position);
+        stop(std::nullopt);
+        result.failure = lost;
+        return result;
+      }
+      return stop(PassStop{lost, Stamped(ctx, "[%s] Read error")});
     }
-    if (ReadBlock(s.handle, block.data(), kBlockSize >> 8, kBlockSize & 0xFF) != kCommandOk)
-      return stop(PassStop{TransferFailure(s.handle), Stamped(ctx, "[%s] Read error")});
+    if (i < reached) {
+      if (BlockFingerprint(block.data(), kBlockSize) == prints[static_cast<size_t>(i)])
+        continue;
+      result.retries = retry.Records();
+      return stop(PassStop{
+          JobFailure{FailureReason::FlashChanged, 0, "block " + std::to_string(i)},
+          Stamped(ctx, "[%s] The flash changed while it was read (block %s)", std::to_string(i))});
+    }
     host.ReplaceLastLine(ProgressLine(texts.progress, i, s.blockCount), LogColour::Green);
     for (BlockUse* use : uses)
-      if (MaybeStop why = use->Take(i, block.data()))
+      if (MaybeStop why = use->Take(i, block.data())) {
+        result.retries = retry.Records();
         return stop(why);
+      }
+    if (!prints.empty())
+      prints[static_cast<size_t>(i)] = BlockFingerprint(block.data(), kBlockSize);
+    reached = i + 1;
     result.bytes += kBlockSize;
     host.StepProgress();
     host.ProcessEvents();
   }
+  result.retries = retry.Records();
   for (BlockUse* use : uses)
     if (MaybeStop why = use->Finish()) {
       stop(why);

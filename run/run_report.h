@@ -39,6 +39,7 @@ struct RunReport {
   std::vector<ProgrammerPlace> programmersFound;
   std::optional<ProgrammerPlace> programmer;
   std::optional<IdentificationRecord> identification;
+  std::vector<RetryRecord> identifyRetries;  // identification tried again after a lost transfer
   std::vector<JobRecord> jobs;
   std::vector<ShownMessage> messages;  // every box and question, as shown
   std::vector<LoggedLine> log;

@@ -8,6 +8,7 @@
 #include "flash/identify.h"
 #include "flash/job_lines.h"
 #include "flash/jobs.h"
+#include "flash/link_retry.h"
 #include "flash/stamped.h"
 #include "flash/verify_digests.h"
 #include "programmer/commands.h"
@@ -18,11 +19,12 @@ using JobFunction = std::function<JobResult(JobContext&)>;
 
 // Adds a job's record (a front end may show its name while it runs), runs the job and
 // notes how long it took.
-JobRecord& TimedJob(RunReport& report, const RunOptions& options, const char* name,
+JobRecord& TimedJob(JobContext& ctx, RunReport& report, const RunOptions& options, const char* name,
                     const std::string& file, const std::function<void(JobRecord&)>& job) {
   JobRecord& record = report.jobs.emplace_back();
   record.name = name;
   record.file = file;
+  ctx.jobName = name;
   if (options.jobStarted)
     options.jobStarted(record);
   const auto start = std::chrono::steady_clock::now();
@@ -37,7 +39,7 @@ JobRecord& TimedJob(RunReport& report, const RunOptions& options, const char* na
 bool RunJob(JobContext& ctx, RunReport& report, const RunOptions& options, const char* name,
             const std::string& file, const JobFunction& job) {
   bool ok = false;
-  TimedJob(report, options, name, file, [&](JobRecord& record) {
+  TimedJob(ctx, report, options, name, file, [&](JobRecord& record) {
     record.result = job(ctx);
     ok = record.result.Ok();
   });
@@ -63,6 +65,7 @@ void BeginRun(JobContext& ctx, RunReport& report) {
   report.programmer.reset();
   report.identification.reset();
   report.jobs.clear();
+  report.identifyRetries.clear();
 }
 
 // Which programmers the connection saw and which one it opened, whatever came of it.
@@ -74,7 +77,27 @@ void NoteProgrammers(const JobContext& ctx, RunReport& report) {
 // Identification, its record kept for the report. A stop the operator asked for ends it
 // before its next request, and says so.
 bool Connect(JobContext& ctx, RunReport& report) {
-  const IdentifyOutcome outcome = ConnectAndIdentify(ctx);
+  ctx.jobName = "identify";
+  IdentifyOutcome outcome = ConnectAndIdentify(ctx);
+  // A transfer lost on the link while identifying: identification again, as a whole.
+  for (int attempt = 1;
+       attempt <= ctx.retry.limit && !outcome.Ok() &&
+       outcome.failure->reason == ConnectReason::Device && !ctx.host.CancelPending();
+       ++attempt) {
+    const JobFailure lost = TransferFailure(ctx.session.handle);
+    const std::optional<std::string> cause = LinkLossCause(lost);
+    if (!cause)
+      break;
+    const RetryRecord record{"identify", 0, *cause, attempt};
+    report.identifyRetries.push_back(record);
+    ctx.host.AppendLine(Stamped(ctx, "[%s] identify: %s, connecting again, try %s of %s", *cause,
+                                std::to_string(attempt), std::to_string(ctx.retry.limit)),
+                        LogColour::Red);
+    if (ctx.retry.told)
+      ctx.retry.told(record);
+    WaitBeforeRetry(ctx, attempt);
+    outcome = ConnectAndIdentify(ctx);
+  }
   NoteProgrammers(ctx, report);
   report.connection = outcome.failure;
   if (!outcome.Ok()) {
@@ -139,9 +162,9 @@ RunVerdict RunStart(JobContext& ctx, RunReport& report, const JobSelection& sele
   if (ok)
     ok = !sel.EraseSelected || RunJob(ctx, report, options, "erase", "", EraseJob);
   if (ok)
-    ok = !sel.WriteSelected ||
-         RunJob(ctx, report, options, "write", sel.WriteFileName,
-                [&](JobContext& c) { return WriteJob(c, sel.WriteFileName); });
+    ok =
+        !sel.WriteSelected || RunJob(ctx, report, options, "write", sel.WriteFileName,
+                                     [&](JobContext& c) { return WriteJob(c, sel.WriteFileName); });
   if (ok && sel.WriteSelected && options.verifyAfterWrite)
     ok = VerifyWrite(ctx, report, options, sel);
   if (ok)
@@ -162,7 +185,7 @@ RunVerdict RunIdentify(JobContext& ctx, RunReport& report) {
 
 RunVerdict RunDiagnose(JobContext& ctx, RunReport& report, const RunOptions& options) {
   BeginRun(ctx, report);
-  TimedJob(report, options, "diagnose", ctx.statusPath, [&](JobRecord& record) {
+  TimedJob(ctx, report, options, "diagnose", ctx.statusPath, [&](JobRecord& record) {
     const DiagnosticResult result = StatusTest(ctx);
     NoteProgrammers(ctx, report);
     report.identification = result.identification;

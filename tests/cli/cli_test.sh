@@ -568,6 +568,47 @@ group_bench() {
     "201:007,201:009,"
 }
 
+group_retries() {
+  # A transfer lost on the link costs a reconnection: the job goes on from the start of its
+  # bank and ends with the right dump and flash. NAME ; SIM SETTINGS ; ARGUMENTS ; EXIT ;
+  # THE JOBS' RETRIES
+  local cases=(
+    'read_first_bank;lose_read_block=100;read d.bin;0;[[{"block":100,"reason":"timeout"}]]'
+    'read_second_bank;module_type=0x05\nsize_mib=32\ndual_bank=1\nlose_read_block=700;read d.bin;0;[[{"block":700,"reason":"timeout"}]]'
+    'check;loss_kind=short\nlose_read_block=100;check pattern.bin;0;[[{"block":100,"reason":"short transfer"}]]'
+    'read_dropped;drop_at=read_block 300\ndrop_ms=200;read d.bin;0;[[{"block":300,"reason":"device gone"}]]'
+    'erase_poll_lost;lose_erase_poll=1;erase;0;[[{"block":0,"reason":"timeout"}]]'
+    'erase_dropped;drop_at=erase_poll 2\ndrop_ms=200;erase;0;[[{"block":0,"reason":"device gone"}]]'
+    'write_block_lost;lose_write_block=100;--no-verify erase write image.bin;0;[[],[{"block":100,"reason":"timeout"}]]'
+    'write_dropped;drop_at=write_block 300\ndrop_ms=200;--no-verify erase write image.bin;0;[[],[{"block":300,"reason":"device gone"}]]'
+    'no_retries;lose_read_block=100;--retries 0 read d.bin;1;[[]]'
+    'module_swapped;drop_at=read_block 100\nreturn_module_type=0x04;read d.bin;1;[[{"block":100,"reason":"device gone"}]]'
+  )
+  local entry name settings args expected retries
+  for entry in "${cases[@]}"; do
+    IFS=';' read -r name settings args expected retries <<<"$entry"
+    new_case "$name" "${settings//\\n/$'\n'}"
+    pattern "$case_dir/pattern.bin"
+    other_image "$case_dir/image.bin"
+    # shellcheck disable=SC2086
+    cli --json --events events.jsonl $args
+    check "$name: exit status" eq "$status" "$expected"
+    check "$name: the retries in the report" eq "$(jq -c '[.jobs[].retries]' "$case_dir/out")" "$retries"
+    check "$name: a retry event each" eq "$(jq -sc '[.[] | select(.event == "retry") | {block, reason}]' "$case_dir/events.jsonl")" \
+      "$(jq -c '[.jobs[].retries[]]' "$case_dir/out")"
+    [ "$expected" = 0 ] || continue
+    check "$name: said so at the end" has "$case_dir/err" "reconnected 1 time after lost transfers"
+    case " $args " in
+      *" read d.bin "*) check "$name: the dump is the flash" cmp -s "$case_dir/d.bin" "$case_dir/flash.bin" ;;
+      *" write "*) check "$name: the flash is the file" cmp -s "$case_dir/flash.bin" "$case_dir/image.bin" ;;
+      *" erase "*) check "$name: the flash is erased" eq "$(tr -d '\377' <"$case_dir/flash.bin" | wc -c)" 0 ;;
+    esac
+  done
+  check "no_retries: fails as before" has "$work/no_retries/err" "Read error"
+  check "module_swapped: said so" has "$work/module_swapped/err" "The module changed while the programmer was away: module 4"
+  check "module_swapped: no dump" eq "$(ls -A "$work/module_swapped" | grep -c 'd\.bin')" 0
+}
+
 "group_$group"
 echo "cli $group: $((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
