@@ -19,7 +19,7 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sections=(digest_micro flash_difference digest_file jobs cli vouch two_programmers database)
+sections=(digest_micro flash_difference digest_file jobs cli vouch retries two_programmers database)
 
 # "WALL_MS CPU_MS" of one command, each the best of three runs, output discarded. The
 # first run also warms the page cache. The CPU time (user + system) is what the ratio
@@ -196,6 +196,69 @@ section_vouch() {
       printf "second read: %.2f x the read and erase alone\n", b / a
       printf "check going on past one byte: %.2f x an equal check; every block differing: %.2f x\n",
         o / e, w / e }'
+}
+
+# A flaky link: read, second read, erase, write and verify through flashwrendel-cli on the
+# drop-in simulator losing one transfer in R (ReadBlock answers, WriteBlock data, erase poll
+# answers; seeded), 20 seeds per module size and rate. A run passes when it exits 0 with
+# the dump equal to the flash it read and the flash equal to the file it wrote. The wire
+# time the retries add is worked out at USB 2 speeds (read 20 MB/s, write 8 MB/s, erase
+# 3 s): a read retry reads its bank again up to the lost block, a write retry erases its
+# bank and writes it again up to there, an erase retry erases again. Then a run without a
+# lost transfer with and without the retries' fingerprints, for their cost.
+section_retries() {
+  local sizes=(32 64) seeds=20 rates=(2000 500)
+  [ -n "$quick" ] && sizes=(16) seeds=2 rates=(2000)
+  echo "== retries: read, second read, erase, write, verify on a lossy link, ${sizes[*]} MiB"
+  local cli=$build/cli/flashwrendel-cli db=$work/kz1_v2.6.ini
+  cp "$(dirname "$0")/../examples/kz1_v2.6.ini" "$db"
+  export LD_LIBRARY_PATH=$build/simlib
+  printf '%5s %6s %7s %8s %12s %14s\n' MiB "1 in" passed retries "wire s/run" "clean wire s"
+  local mib rate seed
+  for mib in "${sizes[@]}"; do
+    local blocks=$((mib * 32)) module
+    case $mib in
+      16) module='module_type=0x03\nsize_mib=16\n' ;;
+      32) module='module_type=0x05\nsize_mib=32\ndual_bank=1\n' ;;
+      *) module='module_type=0x06\nsize_mib=64\ndual_bank=1\n' ;;
+    esac
+    head -c $((mib << 20)) /dev/urandom >"$work/img.bin"
+    printf "${module}chip_id=c2 7e 22 01\ncontents=pattern\nimage_out=$work/before.bin\n" >"$work/clean.conf"
+    FW_SIM_CONFIG=$work/clean.conf "$cli" --database "$db" --quiet identify
+    for rate in "${rates[@]}"; do
+      local passed=0 retries=0 extra=0
+      for seed in $(seq 1 "$seeds"); do
+        printf "${module}chip_id=c2 7e 22 01\ncontents=pattern\nimage_out=$work/flash.bin\nloss_rate=$rate\nloss_seed=$seed\n" \
+          >"$work/lossy.conf"
+        rm -f "$work/d.bin"
+        if FW_SIM_CONFIG=$work/lossy.conf "$cli" --database "$db" --quiet --json \
+          read "$work/d.bin" erase write "$work/img.bin" >"$work/run.json" 2>/dev/null &&
+          cmp -s "$work/d.bin" "$work/before.bin" && cmp -s "$work/flash.bin" "$work/img.bin"; then
+          passed=$((passed + 1))
+        fi
+        read -r n s <<<"$(jq -r --argjson half $((blocks / 2)) '
+          [.jobs[] | .name as $job | .retries[] | {job: $job, block}] as $r
+          | ($r | length) as $n
+          | [$r[] | if .job == "erase" then 3
+                    elif .job == "write" then 3 / 2 + (.block % $half) * 32768 / 8e6
+                    else (.block % $half) * 32768 / 20e6 end] | add // 0
+          | "\($n) \(.)"' "$work/run.json")"
+        retries=$((retries + n))
+        extra=$(awk -v a="$extra" -v b="$s" 'BEGIN { print a + b }')
+      done
+      awk -v m="$mib" -v r="$rate" -v p="$passed" -v n="$seeds" -v t="$retries" -v e="$extra" 'BEGIN {
+        bytes = m * 1048576; clean = 3 * bytes / 20e6 + bytes / 8e6 + 3
+        printf "%5d %6d %3d/%-3d %8.1f %12.2f %14.1f\n", m, r, p, n, t / n, e / n, clean }'
+    done
+  done
+  local mib=$([ -n "$quick" ] && echo 16 || echo 64) wall cpu0 cpu3
+  erased_module "$mib" >"$work/none.conf"
+  head -c $((mib << 20)) /dev/zero >"$work/zero.bin"
+  run() { FW_SIM_CONFIG=$work/none.conf "$cli" --database "$db" --quiet "$@" read "$work/d.bin" erase write "$work/zero.bin"; }
+  read -r wall cpu0 <<<"$(measure run --retries 0)"
+  read -r wall cpu3 <<<"$(measure run --retries 3)"
+  awk -v a="$cpu0" -v b="$cpu3" -v m="$mib" 'BEGIN {
+    printf "no lost transfer, %d MiB: %.0f ms cpu with --retries 0, %.0f ms with 3 (%+.1f %%)\n", m, a, b, (b / a - 1) * 100 }'
 }
 
 # Two command-line reads at once, on two programmers of the drop-in simulator at zero

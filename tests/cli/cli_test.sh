@@ -438,6 +438,12 @@ hold_ms=900" --json --yes erase
   check "during identification: nothing erased" cmp -s "$case_dir/flash.bin" "$untouched"
   check "during identification: no job" eq "$(jq -c .jobs "$case_dir/out")" "[]"
 
+  interrupt_during_hold diagnosing "hold_in_transfer=2
+hold_ms=900" --json diagnose status.txt
+  check "diagnostic stopped: exit 130" eq "$status" 130
+  check "diagnostic stopped: said so" has "$case_dir/err" "Operation cancelled"
+  check "diagnostic stopped: its record" eq "$(jq -r '.jobs[0].result' "$case_dir/out")" cancelled
+
   interrupt_during_hold before_question "module_type=0x2a
 hold_in_transfer=1
 hold_ms=900" --yes read dump.bin
