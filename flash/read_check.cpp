@@ -311,6 +311,15 @@ void Done(JobContext& ctx, const PassTexts& texts, double start) {
                            LogColour::Green);
 }
 
+// A read or check that went through: its digests finished and shown, its done line.
+const DigestTexts& FinishShown(JobContext& ctx, const PassTexts& texts, double start,
+                               JobResult& result) {
+  result.digests = FinishDigests(ctx.digests);
+  ShowDigests(ctx, *result.digests);
+  Done(ctx, texts, start);
+  return *result.digests;
+}
+
 }  // namespace
 
 JobResult ReadJob(JobContext& ctx, const std::string& path, const DigestExpectation& expected) {
@@ -327,10 +336,7 @@ JobResult ReadJob(JobContext& ctx, const std::string& path, const DigestExpectat
   JobResult result = ReadBlocks(ctx, kReadTexts, path, {&dump, &feed}, nullptr, start);
   if (!result.Ok())
     return result;
-  const DigestTexts digests = FinishDigests(ctx.digests);
-  ShowDigests(ctx, digests);
-  Done(ctx, kReadTexts, start);
-  result.digests = digests;
+  const DigestTexts& digests = FinishShown(ctx, kReadTexts, start, result);
   result.verification = VerifyDigests(ctx, digests, expected);
   return result;
 }
@@ -347,10 +353,7 @@ JobResult CheckJob(JobContext& ctx, const std::string& path, const DigestExpecta
   JobResult result = ReadBlocks(ctx, kCheckTexts, path, {&compare, &feed}, &compare, start);
   if (!result.Ok())
     return result;
-  const DigestTexts digests = FinishDigests(ctx.digests);
-  ShowDigests(ctx, digests);
-  Done(ctx, kCheckTexts, start);
-  result.digests = digests;
+  const DigestTexts& digests = FinishShown(ctx, kCheckTexts, start, result);
   ctx.host.AppendLine("Byte to byte check OK", LogColour::Purple);
   result.verification = VerifyDigests(ctx, digests, expected);
   return result;
