@@ -49,15 +49,9 @@ std::optional<DeviceChoice> FindAgain(JobContext& ctx, const std::optional<Progr
   return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<JobFailure> Reconnect(JobContext& ctx) {
-  FlashSession& s = ctx.session;
-  ProgrammerLink& link = s.handle;
-  const std::optional<ProgrammerPlace> was = link.opened;
-  CloseProgrammer(link);
-
-  std::optional<DeviceChoice> choice;
+// Looks at the bus until the programmer that was open is there again.
+std::optional<JobFailure> AwaitAgain(JobContext& ctx, const std::optional<ProgrammerPlace>& was,
+                                     std::optional<DeviceChoice>& choice) {
   bool several = false;
   for (int scan = 0; scan < kScans && !choice; ++scan) {
     if (scan > 0)
@@ -68,6 +62,25 @@ std::optional<JobFailure> Reconnect(JobContext& ctx) {
   }
   if (!choice)
     return JobFailure{FailureReason::Transfer, ENODEV, "the programmer did not come back"};
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool AwaitProgrammer(JobContext& ctx) {
+  std::optional<DeviceChoice> choice;
+  return !AwaitAgain(ctx, ctx.session.handle.opened, choice);
+}
+
+std::optional<JobFailure> Reconnect(JobContext& ctx) {
+  FlashSession& s = ctx.session;
+  ProgrammerLink& link = s.handle;
+  const std::optional<ProgrammerPlace> was = link.opened;
+  CloseProgrammer(link);
+
+  std::optional<DeviceChoice> choice;
+  if (std::optional<JobFailure> away = AwaitAgain(ctx, was, choice))
+    return away;
   const LinkStatus status = OpenProgrammerLink(link, ctx.bindUsb, choice, ctx.usbDevices,
                                                [&ctx] { return ctx.host.CancelPending(); });
   if (status != LinkStatus::Ok)

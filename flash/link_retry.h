@@ -37,5 +37,9 @@ class LinkRetry {
 // the bus width is set again. None when that worked.
 std::optional<JobFailure> Reconnect(JobContext& ctx);
 
+// Waits (up to a few seconds) until the programmer the link last opened, or without one
+// the only programmer, is on the bus; false when it did not come.
+bool AwaitProgrammer(JobContext& ctx);
+
 // The wait before try `attempt` (1 for the first): short, then growing.
 void WaitBeforeRetry(const JobContext& ctx, int attempt);

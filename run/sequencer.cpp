@@ -96,6 +96,7 @@ bool Connect(JobContext& ctx, RunReport& report) {
     if (ctx.retry.told)
       ctx.retry.told(record);
     WaitBeforeRetry(ctx, attempt);
+    AwaitProgrammer(ctx);  // one that dropped off the bus comes back under another number
     outcome = ConnectAndIdentify(ctx);
   }
   NoteProgrammers(ctx, report);

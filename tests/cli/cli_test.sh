@@ -587,6 +587,7 @@ group_retries() {
     'erase_dropped;drop_at=erase_poll 2\ndrop_ms=200;erase;0;[[{"block":0,"reason":"device gone"}]]'
     'write_block_lost;lose_write_block=100;--no-verify erase write image.bin;0;[[],[{"block":100,"reason":"timeout"}]]'
     'write_dropped;drop_at=write_block 300\ndrop_ms=200;--no-verify erase write image.bin;0;[[],[{"block":300,"reason":"device gone"}]]'
+    'identify_dropped;drop_at=transfer 1\ndrop_ms=200;identify;0;[]'
     'no_retries;lose_read_block=100;--retries 0 read d.bin;1;[[]]'
     'module_swapped;drop_at=read_block 100\nreturn_module_type=0x04;read d.bin;1;[[{"block":100,"reason":"device gone"}]]'
   )
@@ -601,7 +602,7 @@ group_retries() {
     check "$name: exit status" eq "$status" "$expected"
     check "$name: the retries in the report" eq "$(jq -c '[.jobs[].retries]' "$case_dir/out")" "$retries"
     check "$name: a retry event each" eq "$(jq -sc '[.[] | select(.event == "retry") | {block, reason}]' "$case_dir/events.jsonl")" \
-      "$(jq -c '[.jobs[].retries[]]' "$case_dir/out")"
+      "$(jq -c '[.identify_retries[], .jobs[].retries[]]' "$case_dir/out")"
     [ "$expected" = 0 ] || continue
     check "$name: said so at the end" has "$case_dir/err" "reconnected 1 time after lost transfers"
     case " $args " in
@@ -610,6 +611,8 @@ group_retries() {
       *" erase "*) check "$name: the flash is erased" eq "$(tr -d '\377' <"$case_dir/flash.bin" | wc -c)" 0 ;;
     esac
   done
+  check "identify_dropped: tried again" eq "$(jq -c .identify_retries "$work/identify_dropped/out")" \
+    '[{"block":0,"reason":"device gone"}]'
   check "no_retries: fails as before" has "$work/no_retries/err" "Read error"
   check "module_swapped: said so" has "$work/module_swapped/err" "The module changed while the programmer was away: module 4"
   check "module_swapped: no dump" eq "$(ls -A "$work/module_swapped" | grep -c 'd\.bin')" 0
