@@ -611,6 +611,9 @@ group_retries() {
       *" erase "*) check "$name: the flash is erased" eq "$(tr -d '\377' <"$case_dir/flash.bin" | wc -c)" 0 ;;
     esac
   done
+  check "read_first_bank: the summary names the block" has "$work/read_first_bank/err" \
+    "reconnected 1 time after lost transfers (read block 100: timeout)"
+  check "erase_poll_lost: the summary names the job" has "$work/erase_poll_lost/err" "(erase: timeout)"
   check "identify_dropped: tried again" eq "$(jq -c .identify_retries "$work/identify_dropped/out")" \
     '[{"block":0,"reason":"device gone"}]'
   check "no_retries: fails as before" has "$work/no_retries/err" "Read error"
