@@ -130,6 +130,8 @@ std::optional<JobFailure> EraseFlash(JobContext& ctx, std::vector<RetryRecord>* 
   if (retries != nullptr)
     *retries = retry.Records();
   if (stop) {
+    if (stop->failure.reason == FailureReason::Cancelled)
+      stop->line = Stamped(ctx, "[%s] Operation cancelled");
     if (stop->failure.reason != FailureReason::ModuleChanged && !stop->line.empty())
       Status(ctx, stop->line, LogColour::Red);
     return stop->failure;

@@ -53,7 +53,7 @@ std::optional<DeviceChoice> FindAgain(JobContext& ctx, const std::optional<Progr
 std::optional<JobFailure> AwaitAgain(JobContext& ctx, const std::optional<ProgrammerPlace>& was,
                                      std::optional<DeviceChoice>& choice) {
   bool several = false;
-  for (int scan = 0; scan < kScans && !choice; ++scan) {
+  for (int scan = 0; scan < kScans && !choice && !ctx.host.CancelPending(); ++scan) {
     if (scan > 0)
       Sleep(ctx, kScanMs);
     choice = FindAgain(ctx, was, several);
@@ -119,7 +119,11 @@ bool LinkRetry::Recover(JobFailure& failure, int block) {
     failedBlock_ = block;
     tries_ = 0;
   }
-  while (tries_ < ctx_.retry.limit && !ctx_.host.CancelPending()) {
+  while (tries_ < ctx_.retry.limit) {
+    if (ctx_.host.CancelPending()) {  // a stop asked for while the link was away
+      failure = JobFailure{FailureReason::Cancelled};
+      return false;
+    }
     ++tries_;
     const RetryRecord record{ctx_.jobName, block, *cause, tries_};
     records_.push_back(record);

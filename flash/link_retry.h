@@ -18,7 +18,8 @@ class LinkRetry {
   // After `failure` at block `block`: true when the job may go on, the link open again to
   // the same module (its bus width set, nothing positioned). False when the failure
   // stands: not a link failure, no tries left, or the reconnection failed; `failure` then
-  // says why (ModuleChanged when another module is in the programmer, its line written).
+  // says why (ModuleChanged when another module is in the programmer, its line written;
+  // Cancelled when a stop was asked for meanwhile).
   // Tries count in a row: getting past `block` starts them afresh.
   bool Recover(JobFailure& failure, int block);
 

@@ -269,7 +269,9 @@ JobResult ReadBlocks(JobContext& ctx, const PassTexts& texts, const std::string&
         result.failure = lost;
         return result;
       }
-      return stop(PassStop{lost, Stamped(ctx, "[%s] Read error")});
+      return stop(PassStop{
+          lost, Stamped(ctx, lost.reason == FailureReason::Cancelled ? "[%s] Operation cancelled"
+                                                                     : "[%s] Read error")});
     }
     if (i < reached) {
       if (BlockFingerprint(block.data(), kBlockSize) == prints[static_cast<size_t>(i)])

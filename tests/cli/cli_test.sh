@@ -392,6 +392,23 @@ group_interrupt() {
   done
   rm -rf -- "$work/interrupt" && mv -- "$work/interrupt_INT" "$work/interrupt"
 
+  # Ctrl+C while the programmer is away after a lost transfer: the wait for it stops.
+  new_case reconnecting "drop_at=read_block 100
+drop_ms=20000"
+  (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
+    exec "$cli" --json read dump.bin </dev/null >"$case_dir/out" 2>"$case_dir/err") &
+  pid=$! tries=0
+  until grep -q "reconnecting" "$case_dir/err" 2>/dev/null || [ $tries -ge 100 ]; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  kill -INT "$pid"
+  SECONDS=0
+  wait "$pid"
+  check "while reconnecting: exit 130" eq "$?" 130
+  check "while reconnecting: stopped at once" test "$SECONDS" -lt 3
+  check "while reconnecting: cancelled" eq "$(jq -r '.jobs[0].failure.reason' "$case_dir/out")" cancelled
+
   # Ctrl+C while an erase is polled: the polling stops at once.
   new_case erase_polled "erase_ms=20000"
   (cd "$case_dir" && HOME=$case_dir/home FW_SIM_CONFIG=$case_dir/sim.conf LD_LIBRARY_PATH=$simlib \
