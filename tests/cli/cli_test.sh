@@ -79,6 +79,7 @@ AGI CRC 0e72df32  dump.bin"
   cli check pattern.bin
   check "check of the same image exits 0" eq "$status" 0
   check "check logs its result" has "$case_dir/err" "Byte to byte check OK"
+  check "check prints its digests" eq "$(cut -c1-8 "$case_dir/out" | tr '\n' ,)" "MD5     ,SHA-1   ,AGI CRC ,"
 
   new_case erase
   cli erase
@@ -97,6 +98,8 @@ AGI CRC 0e72df32  dump.bin"
   check "the verify checks the written file" has "$case_dir/err" "Start check with image.bin"
   check "jobs in the fixed order" eq "$(grep -oE 'Start (read|erasing|write|check)' "$case_dir/err" | tr '\n' ,)" \
     "Start read,Start erasing,Start write,Start check,"
+  check "the digests of the read and the verify, not of the second read" \
+    eq "$(grep -c '^MD5' "$case_dir/out"):$(grep -c "^MD5 .*  image.bin$" "$case_dir/out")" 2:1
 
   new_case diagnose
   cli diagnose status.txt
